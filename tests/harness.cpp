@@ -1,0 +1,141 @@
+#include "harness.hpp"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace sitko::test {
+
+namespace {
+
+int inputfile(std::string_view input)
+{
+	int fd = memfd_create("input", 0);
+	std::size_t done = 0;
+	while (done < input.size()) {
+		ssize_t n = write(fd, input.data() + done, input.size() - done);
+		if (n <= 0)
+			std::abort();
+		done += static_cast<std::size_t>(n);
+	}
+	lseek(fd, 0, SEEK_SET);
+	return fd;
+}
+
+void drain(int &fd, std::string &into)
+{
+	char chunk[65536];
+	ssize_t n = read(fd, chunk, sizeof chunk);
+	if (n > 0) {
+		into.append(chunk, static_cast<std::size_t>(n));
+	} else if (n == 0 || errno != EINTR) {
+		close(fd);
+		fd = -1;
+	}
+}
+
+} // namespace
+
+std::string program(std::string_view name)
+{
+	return std::string(SITKO_BIN_DIR) + "/" + std::string(name);
+}
+
+outcome run(std::string_view name, std::string_view input, source from, sink to)
+{
+	std::string path = program(name);
+	// A program that exits before taking all its input must not take the
+	// test down with it.
+	signal(SIGPIPE, SIG_IGN);
+	int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
+
+	if (from == source::file)
+		in[0] = inputfile(input);
+	else if (from == source::trickle && pipe2(in, O_CLOEXEC) != 0)
+		std::abort();
+	else if (from == source::directory)
+		in[0] = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+	if (to == sink::pipe || to == sink::broken) {
+		if (pipe2(out, O_CLOEXEC) != 0)
+			std::abort();
+	} else if (to == sink::full) {
+		out[1] = open("/dev/full", O_WRONLY | O_CLOEXEC);
+	}
+	if (pipe2(err, O_CLOEXEC) != 0)
+		std::abort();
+
+	pid_t pid = fork();
+	if (pid == 0) {
+		signal(SIGPIPE, SIG_DFL);
+		if (in[0] >= 0)
+			dup2(in[0], STDIN_FILENO);
+		else
+			close(STDIN_FILENO);
+		if (out[1] >= 0)
+			dup2(out[1], STDOUT_FILENO);
+		else
+			close(STDOUT_FILENO);
+		dup2(err[1], STDERR_FILENO);
+		execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
+		_exit(127);
+	}
+
+	if (in[0] >= 0)
+		close(in[0]);
+	if (out[1] >= 0)
+		close(out[1]);
+	close(err[1]);
+	if (to == sink::broken) {
+		close(out[0]);
+		out[0] = -1;
+	}
+	int feed = in[1];
+	int &outfd = out[0];
+	int &errfd = err[0];
+
+	outcome result;
+	std::size_t fed = 0;
+	if (feed >= 0 && input.empty()) {
+		close(feed);
+		feed = -1;
+	}
+	while (feed >= 0 || outfd >= 0 || errfd >= 0) {
+		pollfd fds[3] = {{feed, POLLOUT, 0}, {outfd, POLLIN, 0}, {errfd, POLLIN, 0}};
+		if (poll(fds, 3, -1) < 0) {
+			if (errno == EINTR)
+				continue;
+			std::abort();
+		}
+		if (feed >= 0 && fds[0].revents != 0) {
+			// One byte per write, so the program sees the input in the
+			// smallest pieces a pipe can deliver.
+			if ((fds[0].revents & POLLOUT) == 0 || write(feed, input.data() + fed, 1) != 1) {
+				close(feed);
+				feed = -1;
+			} else if (++fed == input.size()) {
+				close(feed);
+				feed = -1;
+			}
+		}
+		if (outfd >= 0 && fds[1].revents != 0)
+			drain(outfd, result.out);
+		if (errfd >= 0 && fds[2].revents != 0)
+			drain(errfd, result.err);
+	}
+
+	int status = 0;
+	while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
+		;
+	if (WIFEXITED(status))
+		result.status = WEXITSTATUS(status);
+	else if (WIFSIGNALED(status))
+		result.signal = WTERMSIG(status);
+	return result;
+}
+
+} // namespace sitko::test

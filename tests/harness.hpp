@@ -1,0 +1,37 @@
+// Runs a built program on given input bytes and collects what it wrote.
+#ifndef SITKO_TEST_HARNESS_HPP
+#define SITKO_TEST_HARNESS_HPP
+
+#include <string>
+#include <string_view>
+
+namespace sitko::test {
+
+enum class source {
+	file,      // a regular file holding the input
+	trickle,   // a pipe written one byte per write
+	closed,    // no standard input at all
+	directory, // a directory, so every read fails
+};
+
+enum class sink {
+	pipe,   // collected into outcome::out
+	full,   // /dev/full, so every write fails
+	closed, // no standard output at all
+	broken, // a pipe whose reader has already gone
+};
+
+struct outcome {
+	std::string out;
+	std::string err;
+	int status = -1; // exit status, or -1 when killed
+	int signal = 0;  // the signal that ended it, or 0
+};
+
+std::string program(std::string_view name);
+outcome run(std::string_view name, std::string_view input,
+            source from = source::file, sink to = sink::pipe);
+
+} // namespace sitko::test
+
+#endif
