@@ -19,6 +19,8 @@ struct subject {
 const subject subjects[] = {
 	{"longline", true},
 	{"lineorder", true},
+	{"reservedwords", true},
+	{"wordtree", true},
 };
 
 // Something every program has a report for, keywords included.

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "getch.hpp"
+#include "getword.hpp"
+#include "harness.hpp"
+
+using sitko::test::run;
+
+namespace {
+
+using token = std::pair<int, std::string>;
+
+// Every getword() result for input, end of input included.
+std::vector<token> words(const std::string &input, int lim = sitko::WORD_CAPACITY)
+{
+	sitko::setinput(reinterpret_cast<const unsigned char *>(input.data()), input.size());
+	sitko::pushedback = sitko::NOTHING_PUSHED;
+	std::vector<token> got;
+	char word[sitko::WORD_CAPACITY];
+	int c;
+	do {
+		c = sitko::getword(word, lim);
+		got.emplace_back(c, word);
+	} while (c != EOF && got.size() < 1000);
+	return got;
+}
+
+struct getwordcase {
+	const char *label;
+	std::string input;
+	std::vector<token> expected;
+};
+
+} // namespace
+
+TEST(getword, table)
+{
+	const std::string a150(150, 'a');
+	const getwordcase cases[] = {
+		{"empty input", "", {{EOF, ""}}},
+		{"words and a sign", "  foo42+bar", {{'f', "foo42"}, {'+', "+"}, {'b', "bar"}, {EOF, ""}}},
+		{"digit starts no word", "9lives", {{'9', "9"}, {'l', "lives"}, {EOF, ""}}},
+		{"underscore stands alone", "x_while",
+		 {{'x', "x"}, {'_', "_"}, {'w', "while"}, {EOF, ""}}},
+		{"white space of every kind", "\t\n\v\f\r a \n", {{'a', "a"}, {EOF, ""}}},
+		{"high byte after white space", " \xc5", {{197, "\xc5"}, {EOF, ""}}},
+		{"high byte after a word keeps its value", "ab\xc5x",
+		 {{'a', "ab"}, {197, "\xc5"}, {'x', "x"}, {EOF, ""}}},
+		{"0xFF after a word is not end of input", "while\xffwhile",
+		 {{'w', "while"}, {255, "\xff"}, {'w', "while"}, {EOF, ""}}},
+		{"NUL is a character", std::string("a\0b", 3), {{'a', "a"}, {0, ""}, {'b', "b"}, {EOF, ""}}},
+		{"150 letters split at the limit", a150,
+		 {{'a', std::string(99, 'a')}, {'a', std::string(51, 'a')}, {EOF, ""}}},
+		{"digits after the limit come one by one", std::string(99, 'a') + "12b",
+		 {{'a', std::string(99, 'a')}, {'1', "1"}, {'2', "2"}, {'b', "b"}, {EOF, ""}}},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.label);
+		EXPECT_EQ(words(c.input), c.expected);
+	}
+}
+
+TEST(getword, small_limit)
+{
+	std::vector<token> expected = {{'a', "a"}, {'b', "b"}, {'c', "c"}, {EOF, ""}};
+	EXPECT_EQ(words("abc", 2), expected);
+}
+
+TEST(reservedwords, table)
+{
+	struct {
+		const char *label;
+		std::string input;
+		std::string expected;
+	} cases[] = {
+		{"no keywords", "int main() { return 0; }\n", ""},
+		{"table order, no separators", "int main(void) { while (x) break; }",
+		 "   1 break   1 void   1 while"},
+		{"case matters", "while while\nWhile", "   2 while"},
+		{"comments and strings count", "/* auto */ \"char\"", "   1 auto   1 char"},
+		{"underscore ends a word", "x_while", "   1 while"},
+		{"digits belong to the word", "unsigned2", ""},
+		{"words not in the table", "int for if else return", ""},
+		{"0xFF after a word ends nothing", "while\xffwhile break", "   1 break   2 while"},
+		{"every keyword", "auto break case char const continue default unsigned void volatile while",
+		 "   1 auto   1 break   1 case   1 char   1 const   1 continue   1 default"
+		 "   1 unsigned   1 void   1 volatile   1 while"},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.label);
+		auto r = run("reservedwords", c.input);
+		EXPECT_EQ(r.out, c.expected);
+		EXPECT_EQ(r.status, 0);
+	}
+}
+
+TEST(reservedwords, wide_counts_keep_the_format)
+{
+	std::string input;
+	for (int i = 0; i < 12345; i++)
+		input += "case ";
+	EXPECT_EQ(run("reservedwords", input).out, "12345 case");
+}
+
+TEST(wordtree, table)
+{
+	struct {
+		const char *label;
+		std::string input;
+		std::string expected;
+	} cases[] = {
+		{"empty input", "", ""},
+		{"counts and byte order", "a1 b2 a1", "   2 a1\n   1 b2\n"},
+		{"no letters, no words", "3 + 4", ""},
+		{"upper case first", "beta Alpha alpha", "   1 Alpha\n   1 alpha\n   1 beta\n"},
+		{"0xFF after a word", "x\xffy x", "   2 x\n   1 y\n"},
+		{"Polish letters split words", "zażółć", "   1 za\n"},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.label);
+		auto r = run("wordtree", c.input);
+		EXPECT_EQ(r.out, c.expected);
+		EXPECT_EQ(r.status, 0);
+	}
+}
+
+TEST(wordtree, large_sorted_input)
+{
+	// Ascending input is the worst case for an unbalanced tree.
+	std::string input, expected;
+	char word[16];
+	for (int i = 0; i < 200000; i++) {
+		snprintf(word, sizeof word, "w%07d", i);
+		input += word;
+		input += '\n';
+		expected += "   1 ";
+		expected += word;
+		expected += '\n';
+	}
+	auto r = run("wordtree", input);
+	EXPECT_EQ(r.status, 0);
+	EXPECT_TRUE(r.out == expected);
+}

@@ -1,0 +1,21 @@
+// wordtree: count the words of standard input and write them in byte order.
+#include <cctype>
+#include <cstdio>
+
+#include "finish.hpp"
+#include "getword.hpp"
+#include "tree.hpp"
+
+int main()
+{
+	using namespace sitko;
+
+	char word[WORD_CAPACITY];
+	tnode *root = nullptr;
+
+	while (getword(word, WORD_CAPACITY) != EOF)
+		if (isalpha(static_cast<unsigned char>(word[0])))
+			root = addtree(root, word);
+	treeprint(root);
+	return finish(0);
+}
