@@ -21,6 +21,13 @@ const subject subjects[] = {
 	{"lineorder", true},
 	{"reservedwords", true},
 	{"wordtree", true},
+	{"census", true},
+	{"census-cases", true},
+	{"charcount", true},
+	{"linecount", true},
+	{"wordcount", true},
+	{"thermotable", false},
+	{"eofvalue", false},
 };
 
 // Something every program has a report for, keywords included.

@@ -1,0 +1,10 @@
+// eofvalue: write the end-of-input value the filters compare against, then 0.
+#include <cstdio>
+
+#include "finish.hpp"
+
+int main()
+{
+	printf("%d%d", EOF, 0);
+	return sitko::finish(0);
+}

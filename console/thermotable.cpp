@@ -1,0 +1,15 @@
+// thermotable: a Fahrenheit-to-Celsius table from 0 to 300 in steps of 20.
+#include <cstdio>
+
+#include "finish.hpp"
+
+int main()
+{
+	// The double nearest to 5/9; the table's last digits depend on it.
+	constexpr double FIVE_NINTHS = 5.0 / 9.0;
+	constexpr int LOWER = 0, UPPER = 300, STEP = 20;
+
+	for (int fahr = LOWER; fahr <= UPPER; fahr += STEP)
+		printf("%3d%6.1f\n", fahr, FIVE_NINTHS * (fahr - 32));
+	return sitko::finish(0);
+}

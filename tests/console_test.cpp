@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "harness.hpp"
+
+using sitko::test::run;
+
+namespace {
+
+struct consolecase {
+	const char *program;
+	const char *label;
+	std::string input;
+	std::string expected;
+};
+
+} // namespace
+
+TEST(console, table)
+{
+	const consolecase cases[] = {
+		{"census", "empty input", "", "cyfry= 0000000000,białeznaki= 0, inne= 0\n"},
+		{"census", "digits, white, other", "a1 1\n", "cyfry= 0200000000,białeznaki= 2, inne= 1\n"},
+		{"census", "CR is other", "\r\n", "cyfry= 0000000000,białeznaki= 1, inne= 1\n"},
+		{"census", "counts run together", "111111111111222",
+		 "cyfry= 01230000000,białeznaki= 0, inne= 0\n"},
+		{"census", "UTF-8 counts bytes, vt and ff are other", "ż\v\f\t9",
+		 "cyfry= 0000000001,białeznaki= 1, inne= 4\n"},
+		{"census-cases", "empty input", "", "cyfry= 0000000000, białe znaki= 0, inne= 0\n"},
+		{"census-cases", "digits, white, other", "a1 1\n",
+		 "cyfry= 0200000000, białe znaki= 2, inne= 1\n"},
+		{"census-cases", "every digit", "0123456789\t\xff",
+		 "cyfry= 1111111111, białe znaki= 1, inne= 1\n"},
+		{"charcount", "empty input", "", "0\n"},
+		{"charcount", "no newline", "abc", "3\n"},
+		{"charcount", "two newlines", "\n\n", "2\n"},
+		{"charcount", "UTF-8 letter is two bytes", "ł", "2\n"},
+		{"charcount", "NUL counts", std::string("\0\0", 2), "2\n"},
+		{"linecount", "empty input", "", "0\n"},
+		{"linecount", "last line without newline", "abc", "0\n"},
+		{"linecount", "two newlines", "\n\n", "2\n"},
+		{"linecount", "CR is no newline", "a\rb\r", "0\n"},
+		{"wordcount", "empty input", "", "000\n"},
+		{"wordcount", "hello world", "hello world\n", "1212\n"},
+		{"wordcount", "runs of separators", "  a\tb  \n\nc", "2310\n"},
+		{"wordcount", "CR belongs to a word", "a\r\nb", "124\n"},
+		{"wordcount", "high bytes belong to words", "zażółć gęślą", "0219\n"},
+		{"wordcount", "separators only", " \t\n", "103\n"},
+		{"eofvalue", "input ignored", "anything\n", "-10"},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(std::string(c.program) + ": " + c.label);
+		auto r = run(c.program, c.input);
+		EXPECT_EQ(r.out, c.expected);
+		EXPECT_EQ(r.status, 0);
+		EXPECT_EQ(r.err, "");
+	}
+}
+
+TEST(console, thermotable)
+{
+	const char *table = "  0 -17.8\n 20  -6.7\n 40   4.4\n 60  15.6\n 80  26.7\n"
+	                    "100  37.8\n120  48.9\n140  60.0\n160  71.1\n180  82.2\n"
+	                    "200  93.3\n220 104.4\n240 115.6\n260 126.7\n280 137.8\n"
+	                    "300 148.9\n";
+	for (auto from : {sitko::test::source::file, sitko::test::source::closed}) {
+		auto r = run("thermotable", "ignored\n", from);
+		EXPECT_EQ(r.out, table);
+		EXPECT_EQ(r.status, 0);
+	}
+	auto r = run("eofvalue", "", sitko::test::source::closed);
+	EXPECT_EQ(r.out, "-10");
+	EXPECT_EQ(r.status, 0);
+}
