@@ -1,28 +1,42 @@
-// census-cases: the character census classified by one switch.
+// census-cases: the character census, classified by one switch.
+//
+// As in census, the bytes that are counted on their own are tallied a block
+// at a time; the switch then sorts each tallied byte value into its class.
 #include <cstdio>
 
 #include "finish.hpp"
 #include "input.hpp"
+#include "scan.hpp"
 
 int main()
 {
-	int c;
-	long long nwhite = 0, nother = 0;
-	long long ndigit[10] = {};
+	constexpr sitko::tallyset named = {
+		{'\t', '\n', ' ', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}, 13};
+	long long seen[13] = {};
+	long long total = 0;
 
-	while ((c = sitko::getbyte()) != EOF) {
+	for (auto block = sitko::getblock(); !block.empty(); block = sitko::getblock()) {
+		sitko::tally(block, named, seen);
+		total += static_cast<long long>(block.size());
+	}
+
+	long long nwhite = 0, nother = total;
+	long long ndigit[10] = {};
+	for (std::size_t k = 0; k < named.n; k++) {
+		int c = named.value[k];
 		switch (c) {
+		case '\t':
+		case '\n':
+		case ' ':
+			nwhite += seen[k];
+			nother -= seen[k];
+			break;
 		case '0': case '1': case '2': case '3': case '4':
 		case '5': case '6': case '7': case '8': case '9':
-			ndigit[c - '0']++;
-			break;
-		case ' ':
-		case '\n':
-		case '\t':
-			nwhite++;
+			ndigit[c - '0'] += seen[k];
+			nother -= seen[k];
 			break;
 		default:
-			nother++;
 			break;
 		}
 	}

@@ -3,15 +3,15 @@
 
 #include "finish.hpp"
 #include "input.hpp"
+#include "scan.hpp"
 
 int main()
 {
-	int c;
+	constexpr sitko::tallyset newline = {{'\n'}, 1};
 	long long nl = 0;
 
-	while ((c = sitko::getbyte()) != EOF)
-		if (c == '\n')
-			++nl;
+	for (auto block = sitko::getblock(); !block.empty(); block = sitko::getblock())
+		sitko::tally(block, newline, &nl);
 	printf("%lld\n", nl);
 	return sitko::finish(0);
 }

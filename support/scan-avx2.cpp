@@ -1,0 +1,123 @@
+// The AVX2 kernels.  Only this file uses AVX2 instructions, and only through
+// functions marked for it, so the rest of the program runs on any x86-64.
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "scan.hpp"
+
+#define SITKO_AVX2 __attribute__((target("avx2,popcnt")))
+
+namespace sitko::avx2 {
+
+namespace {
+
+constexpr std::size_t LANES = 32;
+// Byte counters wrap after 255 additions; fold them into 64-bit sums first.
+constexpr std::size_t FOLD_EVERY = 255;
+
+SITKO_AVX2 long long fold(__m256i counters)
+{
+	__m256i sums = _mm256_sad_epu8(counters, _mm256_setzero_si256());
+	return _mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+	       _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3);
+}
+
+SITKO_AVX2 __m256i load(const unsigned char *p)
+{
+	return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+}
+
+SITKO_AVX2 __m256i splat(unsigned char c)
+{
+	return _mm256_set1_epi8(static_cast<char>(c));
+}
+
+// The compare result is -1 in each matching byte, so subtracting it counts.
+template <std::size_t N>
+SITKO_AVX2 const unsigned char *tallyvectors(const unsigned char *p, std::size_t vectors,
+                                            const tallyset &set, long long *counts)
+{
+	__m256i want[N];
+	for (std::size_t k = 0; k < N; k++)
+		want[k] = splat(set.value[k]);
+	while (vectors > 0) {
+		std::size_t run = vectors < FOLD_EVERY ? vectors : FOLD_EVERY;
+		__m256i counters[N];
+		for (std::size_t k = 0; k < N; k++)
+			counters[k] = _mm256_setzero_si256();
+		for (std::size_t i = 0; i < run; i++, p += LANES) {
+			__m256i v = load(p);
+			for (std::size_t k = 0; k < N; k++)
+				counters[k] = _mm256_sub_epi8(counters[k], _mm256_cmpeq_epi8(v, want[k]));
+		}
+		for (std::size_t k = 0; k < N; k++)
+			counts[k] += fold(counters[k]);
+		vectors -= run;
+	}
+	return p;
+}
+
+template <std::size_t N>
+SITKO_AVX2 void tallyfixed(bytes block, const tallyset &set, long long *counts)
+{
+	const unsigned char *end =
+		tallyvectors<N>(block.data(), block.size() / LANES, set, counts);
+	scalar::tally(bytes(end, block.data() + block.size()), set, counts);
+}
+
+SITKO_AVX2 std::uint32_t mask(__m256i matches)
+{
+	return static_cast<std::uint32_t>(_mm256_movemask_epi8(matches));
+}
+
+} // namespace
+
+// Unrolled for the two sizes the programs use; others take the general path.
+SITKO_AVX2 void tally(bytes block, const tallyset &set, long long *counts)
+{
+	switch (set.n) {
+	case 1:
+		tallyfixed<1>(block, set, counts);
+		break;
+	case 13:
+		tallyfixed<13>(block, set, counts);
+		break;
+	default:
+		scalar::tally(block, set, counts);
+		break;
+	}
+}
+
+// A word begins at every byte that is no separator and follows one; with the
+// separators of 64 bytes as a bit mask, that is ~sep & (sep << 1 | carry).
+SITKO_AVX2 void countwords(bytes block, wordcounts &wc)
+{
+	const __m256i blank = splat(' '), newline = splat('\n'), tab = splat('\t');
+	const unsigned char *p = block.data();
+	std::size_t n = block.size();
+	std::uint64_t carry = wc.inword ? 0 : 1;
+
+	for (; n >= 2 * LANES; n -= 2 * LANES, p += 2 * LANES) {
+		__m256i lo = load(p), hi = load(p + LANES);
+		__m256i nllo = _mm256_cmpeq_epi8(lo, newline), nlhi = _mm256_cmpeq_epi8(hi, newline);
+		__m256i seplo = _mm256_or_si256(
+			nllo, _mm256_or_si256(_mm256_cmpeq_epi8(lo, blank), _mm256_cmpeq_epi8(lo, tab)));
+		__m256i sephi = _mm256_or_si256(
+			nlhi, _mm256_or_si256(_mm256_cmpeq_epi8(hi, blank), _mm256_cmpeq_epi8(hi, tab)));
+		std::uint64_t sep = mask(seplo) | std::uint64_t{mask(sephi)} << 32;
+		std::uint64_t nl = mask(nllo) | std::uint64_t{mask(nlhi)} << 32;
+		std::uint64_t starts = ~sep & (sep << 1 | carry);
+		wc.words += __builtin_popcountll(starts);
+		wc.lines += __builtin_popcountll(nl);
+		carry = sep >> 63;
+	}
+	wc.inword = carry == 0;
+	scalar::countwords(bytes(p, n), wc);
+}
+
+} // namespace sitko::avx2
+
+#endif

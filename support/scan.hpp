@@ -1,0 +1,55 @@
+// Block kernels for the counting programs: each takes a block of input as
+// the byte reader hands it out and adds to running counts, so the programs
+// keep their one-pass shape while the inner loop runs many bytes at a time.
+//
+// Each kernel has a plain scalar version, the reference the tests hold the
+// fast ones to, and on x86-64 an AVX2 version chosen at run time when the
+// processor has it.
+#ifndef SITKO_SCAN_HPP
+#define SITKO_SCAN_HPP
+
+#include <array>
+#include <cstddef>
+#include <span>
+
+namespace sitko {
+
+using bytes = std::span<const unsigned char>;
+
+// Values 0 to 255 the tally counts; at most TALLY_CAPACITY of them.
+inline constexpr std::size_t TALLY_CAPACITY = 16;
+
+struct tallyset {
+	std::array<unsigned char, TALLY_CAPACITY> value;
+	std::size_t n;
+};
+
+// Adds to counts[k] the occurrences of set.value[k] in block.
+void tally(bytes block, const tallyset &set, long long *counts);
+
+// The word count's machine over a block: separators are blank, newline and
+// tab; *inword carries the state from one block to the next.  Adds the words
+// begun and the newlines seen.
+struct wordcounts {
+	long long lines;
+	long long words;
+	bool inword;
+};
+void countwords(bytes block, wordcounts &wc);
+
+namespace scalar {
+void tally(bytes block, const tallyset &set, long long *counts);
+void countwords(bytes block, wordcounts &wc);
+} // namespace scalar
+
+#if defined(__x86_64__)
+namespace avx2 {
+bool usable();
+void tally(bytes block, const tallyset &set, long long *counts);
+void countwords(bytes block, wordcounts &wc);
+} // namespace avx2
+#endif
+
+} // namespace sitko
+
+#endif

@@ -1,0 +1,108 @@
+// The fast kernels against their scalar twins, on random blocks whose
+// lengths straddle the vector widths and the counter folding interval, and
+// split at random points to test the state carried between blocks.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "scan.hpp"
+
+using namespace sitko;
+
+namespace {
+
+// Bytes drawn mostly from the ones the kernels look for.
+std::vector<unsigned char> randomblock(std::mt19937 &rng, std::size_t n)
+{
+	static const unsigned char likely[] = {' ', '\n', '\t', '0', '5', '9', 'a', '\r', 0x80, 0xff};
+	std::vector<unsigned char> block(n);
+	for (auto &c : block) {
+		auto r = static_cast<unsigned>(rng());
+		c = r % 4 == 0 ? static_cast<unsigned char>(r >> 8) : likely[(r >> 8) % sizeof likely];
+	}
+	return block;
+}
+
+std::vector<std::size_t> lengths()
+{
+	std::vector<std::size_t> n;
+	for (std::size_t i = 0; i <= 200; i++)
+		n.push_back(i);
+	for (std::size_t base : {255u * 32, 255u * 64, 131072u})
+		for (std::size_t d = 0; d < 70; d += 7) {
+			n.push_back(base - d);
+			n.push_back(base + d);
+		}
+	return n;
+}
+
+const tallyset sets[] = {
+	{{'\n'}, 1},
+	{{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', ' ', '\n', '\t'}, 13},
+	{{'a', 0xff, 0x80}, 3},
+};
+
+} // namespace
+
+TEST(scan, tally_matches_scalar)
+{
+#if defined(__x86_64__)
+	if (!avx2::usable())
+		GTEST_SKIP() << "no AVX2 here";
+	std::mt19937 rng(1);
+	for (std::size_t n : lengths()) {
+		auto block = randomblock(rng, n + 1);
+		bytes b(block.data() + 1, n); // misaligned on purpose
+		for (const auto &set : sets) {
+			long long want[TALLY_CAPACITY] = {}, got[TALLY_CAPACITY] = {};
+			scalar::tally(b, set, want);
+			avx2::tally(b, set, got);
+			for (std::size_t k = 0; k < set.n; k++)
+				ASSERT_EQ(got[k], want[k]) << "length " << n << " value " << +set.value[k];
+		}
+	}
+#else
+	GTEST_SKIP() << "scalar only on this architecture";
+#endif
+}
+
+TEST(scan, countwords_matches_scalar_across_splits)
+{
+#if defined(__x86_64__)
+	if (!avx2::usable())
+		GTEST_SKIP() << "no AVX2 here";
+	std::mt19937 rng(2);
+	for (std::size_t n : lengths()) {
+		auto block = randomblock(rng, n);
+		std::size_t cut = n == 0 ? 0 : rng() % (n + 1);
+		bytes first(block.data(), cut), second(block.data() + cut, n - cut);
+		for (bool start : {false, true}) {
+			wordcounts want = {0, 0, start}, got = {0, 0, start};
+			scalar::countwords(bytes(block.data(), n), want);
+			avx2::countwords(first, got);
+			avx2::countwords(second, got);
+			ASSERT_EQ(got.words, want.words) << "length " << n << " cut " << cut;
+			ASSERT_EQ(got.lines, want.lines) << "length " << n;
+			ASSERT_EQ(got.inword, want.inword) << "length " << n;
+		}
+	}
+#else
+	GTEST_SKIP() << "scalar only on this architecture";
+#endif
+}
+
+TEST(scan, scalar_reference)
+{
+	const unsigned char text[] = "  a\tb  \n\nc";
+	wordcounts wc = {0, 0, false};
+	scalar::countwords(bytes(text, sizeof text - 1), wc);
+	EXPECT_EQ(wc.lines, 2);
+	EXPECT_EQ(wc.words, 3);
+	EXPECT_TRUE(wc.inword);
+	long long counts[TALLY_CAPACITY] = {};
+	scalar::tally(bytes(text, sizeof text - 1), sets[1], counts);
+	EXPECT_EQ(counts[10], 4); // blanks
+	EXPECT_EQ(counts[11], 2); // newlines
+	EXPECT_EQ(counts[12], 1); // tab
+}
