@@ -3,32 +3,77 @@
 // A line is the bytes up to and including a newline, or up to end of input;
 // its length counts the newline.  Lines longer than LINE_CAPACITY - 1 bytes
 // come in pieces.  Of several longest lines the first one read is written.
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "finish.hpp"
 #include "input.hpp"
+#include "scan.hpp"
 
 namespace {
 
-constexpr int LINE_CAPACITY = 1000;
+constexpr std::size_t LINE_CAPACITY = 1000;
 
-int max;
-char line[LINE_CAPACITY];
-char longest[LINE_CAPACITY];
+std::size_t max;
+const unsigned char *line; // the line last read: in the input buffer, or in held
+unsigned char held[LINE_CAPACITY];
+unsigned char longest[LINE_CAPACITY];
 
-int mygetline()
+// Looking for each line's newline on its own costs more than everything else
+// the program does, so the newlines of each buffer are found all at once,
+// when it is first seen, and the lines are then taken from that list.
+std::uint32_t newlines[sitko::INPUT_CAPACITY];
+std::size_t nnewlines, nextnewline;
+const unsigned char *indexed;  // the buffer newlines[] describes
+const unsigned char *expected; // where the next line starts, unless refilled
+
+// Takes the bytes of the current line that are buffered, up to room of
+// them; ended tells whether the line (or its piece) is complete.
+sitko::bytes takeline(std::size_t room, bool &ended)
 {
-	int c = 0;
-	int i = 0;
-	while (i < LINE_CAPACITY - 1) {
-		c = sitko::getbyte();
-		if (c == EOF || c == '\n')
-			break;
-		line[i++] = static_cast<char>(c);
+	auto buffered = sitko::peekblock();
+	ended = false;
+	if (buffered.empty())
+		return {};
+	if (buffered.data() != expected) {
+		indexed = buffered.data();
+		nnewlines = sitko::findall(buffered, '\n', newlines);
+		nextnewline = 0;
 	}
-	if (c == '\n')
-		line[i++] = '\n';
-	line[i] = '\0';
+	auto start = static_cast<std::size_t>(buffered.data() - indexed);
+	std::size_t n = buffered.size() < room ? buffered.size() : room;
+	ended = n == room;
+	if (nextnewline < nnewlines && newlines[nextnewline] - start < n) {
+		n = newlines[nextnewline++] - start + 1;
+		ended = true;
+	}
+	sitko::skipinput(n);
+	expected = buffered.data() + n;
+	return buffered.first(n);
+}
+
+// Reads up to and including the next newline, but no more than
+// LINE_CAPACITY - 1 bytes, and returns the length.  A line that lies whole in
+// the input buffer stays there; only one that runs on past the buffer is
+// gathered into held.
+std::size_t mygetline()
+{
+	bool ended;
+	auto piece = takeline(LINE_CAPACITY - 1, ended);
+	if (ended || piece.empty()) {
+		line = piece.data();
+		return piece.size();
+	}
+	std::size_t i = 0;
+	while (!piece.empty()) {
+		memcpy(held + i, piece.data(), piece.size());
+		i += piece.size();
+		if (ended)
+			break;
+		piece = takeline(LINE_CAPACITY - 1 - i, ended);
+	}
+	line = held;
 	return i;
 }
 
@@ -36,15 +81,14 @@ int mygetline()
 // it and is written like any other byte.
 void copy()
 {
-	for (int i = 0; i < max; i++)
-		longest[i] = line[i];
+	memcpy(longest, line, max);
 }
 
 } // namespace
 
 int main()
 {
-	int len;
+	std::size_t len;
 
 	max = 0;
 	while ((len = mygetline()) > 0)
@@ -53,6 +97,6 @@ int main()
 			copy();
 		}
 	if (max > 0)
-		fwrite(longest, 1, static_cast<size_t>(max), stdout);
+		fwrite(longest, 1, max, stdout);
 	return sitko::finish(0);
 }

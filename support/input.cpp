@@ -61,6 +61,13 @@ std::span<const unsigned char> getblock()
 	return block;
 }
 
+std::span<const unsigned char> refillblock()
+{
+	if (!refill())
+		return {};
+	return {in.pos, in.end};
+}
+
 bool inputfailed()
 {
 	return failed;

@@ -25,12 +25,25 @@ extern inputstate in;
 
 int fillinput();
 std::span<const unsigned char> getblock();
+std::span<const unsigned char> refillblock();
 bool inputfailed();
 void setinput(const unsigned char *bytes, std::size_t n);
 
 inline int getbyte()
 {
 	return in.pos != in.end ? *in.pos++ : fillinput();
+}
+
+// Shows what is buffered without taking it; empty at end of input.
+inline std::span<const unsigned char> peekblock()
+{
+	return in.pos != in.end ? std::span<const unsigned char>(in.pos, in.end) : refillblock();
+}
+
+// Takes n bytes of what peekblock() showed.
+inline void skipinput(std::size_t n)
+{
+	in.pos += n;
 }
 
 } // namespace sitko

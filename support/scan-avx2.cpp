@@ -118,6 +118,39 @@ SITKO_AVX2 void countwords(bytes block, wordcounts &wc)
 	scalar::countwords(bytes(p, n), wc);
 }
 
+// Offsets come from the set bits of a 64-byte compare mask, lowest first.
+// The first four are stored whether or not they exist and the count then
+// advanced by the true number: a loop over the bits would mispredict its exit
+// on nearly every mask.  Those stores stay inside at: the offsets found so
+// far number at most i, and i + 64 <= block.size().
+SITKO_AVX2 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
+{
+	const __m256i want = splat(c);
+	const unsigned char *p = block.data();
+	std::size_t i = 0, n = 0;
+
+	for (; i + 2 * LANES <= block.size(); i += 2 * LANES) {
+		std::uint64_t found = mask(_mm256_cmpeq_epi8(load(p + i), want)) |
+		                      std::uint64_t{mask(_mm256_cmpeq_epi8(load(p + i + LANES), want))}
+		                              << 32;
+		auto count = static_cast<std::size_t>(__builtin_popcountll(found));
+		auto base = static_cast<std::uint32_t>(i);
+		for (std::size_t k = 0; k < 4; k++) {
+			at[n + k] = base + static_cast<std::uint32_t>(__builtin_ctzll(found | 1ull << 63));
+			found &= found - 1;
+		}
+		for (std::size_t k = 4; k < count; k++) {
+			at[n + k] = base + static_cast<std::uint32_t>(__builtin_ctzll(found));
+			found &= found - 1;
+		}
+		n += count;
+	}
+	std::size_t rest = scalar::findall(bytes(p + i, block.size() - i), c, at + n);
+	for (std::size_t k = n; k < n + rest; k++)
+		at[k] += static_cast<std::uint32_t>(i);
+	return n + rest;
+}
+
 } // namespace sitko::avx2
 
 #endif

@@ -28,6 +28,15 @@ void countwords(bytes block, wordcounts &wc)
 	}
 }
 
+std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
+{
+	std::size_t n = 0;
+	for (std::size_t i = 0; i < block.size(); i++)
+		if (block[i] == c)
+			at[n++] = static_cast<std::uint32_t>(i);
+	return n;
+}
+
 } // namespace scalar
 
 #if defined(__x86_64__)
@@ -58,6 +67,11 @@ void countwords(bytes block, wordcounts &wc)
 		scalar::countwords(block, wc);
 }
 
+std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
+{
+	return hasavx2() ? avx2::findall(block, c, at) : scalar::findall(block, c, at);
+}
+
 bool avx2::usable()
 {
 	return hasavx2();
@@ -73,6 +87,11 @@ void tally(bytes block, const tallyset &set, long long *counts)
 void countwords(bytes block, wordcounts &wc)
 {
 	scalar::countwords(block, wc);
+}
+
+std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
+{
+	return scalar::findall(block, c, at);
 }
 
 #endif

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 
 namespace sitko {
@@ -37,9 +38,14 @@ struct wordcounts {
 };
 void countwords(bytes block, wordcounts &wc);
 
+// Stores the offsets in block of every byte equal to c, in order, and
+// returns how many there are; at has room for block.size() offsets.
+std::size_t findall(bytes block, unsigned char c, std::uint32_t *at);
+
 namespace scalar {
 void tally(bytes block, const tallyset &set, long long *counts);
 void countwords(bytes block, wordcounts &wc);
+std::size_t findall(bytes block, unsigned char c, std::uint32_t *at);
 } // namespace scalar
 
 #if defined(__x86_64__)
@@ -47,6 +53,7 @@ namespace avx2 {
 bool usable();
 void tally(bytes block, const tallyset &set, long long *counts);
 void countwords(bytes block, wordcounts &wc);
+std::size_t findall(bytes block, unsigned char c, std::uint32_t *at);
 } // namespace avx2
 #endif
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,42 @@ TEST(longline, table)
 	};
 	for (const auto &c : cases)
 		check("longline", c);
+}
+
+// The longest line as the byte-at-a-time reader would find it: lines come in
+// pieces of at most 999 bytes, and the first of the longest wins.
+std::string longest(const std::string &text)
+{
+	std::string best, piece;
+	for (std::size_t i = 0; i <= text.size(); i++) {
+		bool end = i == text.size();
+		if (!end)
+			piece += text[i];
+		if (end || text[i] == '\n' || piece.size() == 999) {
+			if (piece.size() > best.size())
+				best = piece;
+			piece.clear();
+		}
+	}
+	return best;
+}
+
+TEST(longline, lines_across_buffer_refills)
+{
+	std::mt19937 rng(4);
+	for (std::size_t size : {300000u, 40000u}) {
+		std::string text;
+		while (text.size() < size) {
+			std::size_t n = rng() % 64 == 0 ? rng() % 998 : rng() % 120;
+			text += std::string(n, static_cast<char>('a' + rng() % 26));
+			text += '\n';
+		}
+		text += "tail without newline";
+		auto from = size > 100000 ? sitko::test::source::file : sitko::test::source::trickle;
+		auto r = run("longline", text, from);
+		EXPECT_EQ(r.out, longest(text));
+		EXPECT_EQ(r.status, 0);
+	}
 }
 
 TEST(lineorder, table)

@@ -92,6 +92,31 @@ TEST(scan, countwords_matches_scalar_across_splits)
 #endif
 }
 
+TEST(scan, findall_matches_scalar)
+{
+#if defined(__x86_64__)
+	if (!avx2::usable())
+		GTEST_SKIP() << "no AVX2 here";
+	std::mt19937 rng(3);
+	for (std::size_t n : lengths()) {
+		auto block = randomblock(rng, n + 1);
+		std::vector<unsigned char> dense(n, '\n');
+		for (const auto *b : {&block, &dense}) {
+			bytes from(b->data() + (b == &block ? 1 : 0), n);
+			std::vector<std::uint32_t> want(n + 1), got(n + 1);
+			std::size_t wantn = scalar::findall(from, '\n', want.data());
+			std::size_t gotn = avx2::findall(from, '\n', got.data());
+			ASSERT_EQ(gotn, wantn) << "length " << n;
+			want.resize(wantn);
+			got.resize(gotn);
+			ASSERT_EQ(got, want) << "length " << n;
+		}
+	}
+#else
+	GTEST_SKIP() << "scalar only on this architecture";
+#endif
+}
+
 TEST(scan, scalar_reference)
 {
 	const unsigned char text[] = "  a\tb  \n\nc";

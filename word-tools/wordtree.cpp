@@ -1,7 +1,7 @@
 // wordtree: count the words of standard input and write them in byte order.
-#include <cctype>
 #include <cstdio>
 
+#include "classes.hpp"
 #include "finish.hpp"
 #include "getword.hpp"
 #include "tree.hpp"
@@ -14,7 +14,7 @@ int main()
 	tnode *root = nullptr;
 
 	while (getword(word, WORD_CAPACITY) != EOF)
-		if (isalpha(static_cast<unsigned char>(word[0])))
+		if (isalphachar(static_cast<unsigned char>(word[0])))
 			root = addtree(root, word);
 	treeprint(root);
 	return finish(0);

@@ -1,0 +1,44 @@
+// The character classes of the POSIX locale, as a table: the same answers as
+// isspace, isalpha and isalnum give there, without a call per byte.  Bytes
+// from 0x80 up and EOF belong to no class.
+#ifndef SITKO_CLASSES_HPP
+#define SITKO_CLASSES_HPP
+
+#include <array>
+
+namespace sitko {
+
+enum : unsigned char { SPACE = 1, ALPHA = 2, DIGIT = 4 };
+
+inline constexpr std::array<unsigned char, 257> classes = [] {
+	std::array<unsigned char, 257> t{}; // index 0 is EOF, then bytes 0 to 255
+	for (int c = 'a'; c <= 'z'; c++)
+		t[static_cast<std::size_t>(c + 1)] = ALPHA;
+	for (int c = 'A'; c <= 'Z'; c++)
+		t[static_cast<std::size_t>(c + 1)] = ALPHA;
+	for (int c = '0'; c <= '9'; c++)
+		t[static_cast<std::size_t>(c + 1)] = DIGIT;
+	for (int c : {' ', '\t', '\n', '\v', '\f', '\r'})
+		t[static_cast<std::size_t>(c + 1)] = SPACE;
+	return t;
+}();
+
+// c is a byte value 0 to 255 or EOF.
+inline bool isspacechar(int c)
+{
+	return classes[static_cast<std::size_t>(c + 1)] & SPACE;
+}
+
+inline bool isalphachar(int c)
+{
+	return classes[static_cast<std::size_t>(c + 1)] & ALPHA;
+}
+
+inline bool isalnumchar(int c)
+{
+	return classes[static_cast<std::size_t>(c + 1)] & (ALPHA | DIGIT);
+}
+
+} // namespace sitko
+
+#endif
