@@ -63,6 +63,12 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 	if (to == sink::pipe || to == sink::broken) {
 		if (pipe2(out, O_CLOEXEC) != 0)
 			std::abort();
+		// The reader goes before the program starts, so its first write
+		// meets a pipe with no reader, whatever the timing.
+		if (to == sink::broken) {
+			close(out[0]);
+			out[0] = -1;
+		}
 	} else if (to == sink::full) {
 		out[1] = open("/dev/full", O_WRONLY | O_CLOEXEC);
 	}
@@ -90,10 +96,6 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 	if (out[1] >= 0)
 		close(out[1]);
 	close(err[1]);
-	if (to == sink::broken) {
-		close(out[0]);
-		out[0] = -1;
-	}
 	int feed = in[1];
 	int &outfd = out[0];
 	int &errfd = err[0];
