@@ -1,5 +1,6 @@
 // Writes a deterministic benchmark corpus to standard output.
 // usage: corpus text|separators|random|lines SIZE-IN-BYTES
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -35,10 +36,13 @@ const char *const code[] = {
 	"unsigned int count;", "case 'a':", "default:", "void *q = 0;", "if (c == EOF)",
 	"char buf[1000];", "continue;", "volatile int v;", "auto k = 42;",
 };
+// Most syllables are plain ASCII, so that, as in Polish prose, about one byte
+// in twelve is part of a two-byte letter.
 const char *const syllables[] = {
-	"ka", "ro", "mi", "sze", "dło", "wą", "ży", "przy", "ne", "ta", "ść", "lo", "bę",
-	"dzi", "ga", "pu", "ró", "we", "cz", "no",
+	"ka", "ro", "mi", "sze", "ne", "ta", "lo", "przy", "ga", "pu", "we", "no", "da",
+	"si", "ko", "ma", "re", "ti", "bu", "le",
 };
+const char *const polish[] = {"dło", "wą", "ży", "ść", "ró", "bę"};
 
 template <std::size_t N>
 const char *pick(const char *const (&list)[N])
@@ -46,17 +50,22 @@ const char *pick(const char *const (&list)[N])
 	return list[below(N)];
 }
 
-// About half the words repeat often; the rest are drawn from some 100,000
-// made-up ones, as in a long text with a large vocabulary.
+// About half the words repeat often; the rest come from a vocabulary of a
+// million made-up words, drawn so that a word's frequency falls with its rank
+// (log-uniform ranks, close to the Zipf law of real texts).
 void word(std::string &out)
 {
 	if (below(2) == 0) {
 		out += pick(common);
 		return;
 	}
-	std::size_t n = 1 + below(4);
-	for (std::size_t i = 0; i < n; i++)
-		out += syllables[below(i == 0 ? 20 : 12)];
+	double u = static_cast<double>(next() >> 11) / 9007199254740992.0;
+	auto rank = static_cast<std::size_t>(std::exp(u * std::log(1e6)));
+	do {
+		std::size_t syllable = rank % 26;
+		out += syllable < 20 ? syllables[syllable] : polish[syllable - 20];
+		rank /= 26;
+	} while (rank > 0);
 }
 
 void textline(std::string &out)
@@ -72,8 +81,8 @@ void textline(std::string &out)
 	for (std::size_t i = 0; i < words; i++) {
 		if (i > 0)
 			out += ' ';
-		if (below(12) == 0)
-			out += std::to_string(below(100000));
+		if (below(16) == 0)
+			out += std::to_string(below(1000));
 		else
 			word(out);
 		if (below(10) == 0)

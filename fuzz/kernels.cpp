@@ -1,0 +1,46 @@
+// The AVX2 kernels against their scalar twins, on the input split in two.
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "scan.hpp"
+
+using namespace sitko;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+#if defined(__x86_64__)
+	if (!avx2::usable() || size == 0)
+		return 0;
+	std::size_t cut = data[0] % (size + 1);
+	bytes all(data, size), first(data, cut), second(data + cut, size - cut);
+
+	wordcounts want = {0, 0, false}, got = {0, 0, false};
+	scalar::countwords(all, want);
+	avx2::countwords(first, got);
+	avx2::countwords(second, got);
+	if (want.lines != got.lines || want.words != got.words || want.inword != got.inword)
+		abort();
+
+	const tallyset set = {{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', ' ', '\n', '\t'}, 13};
+	long long a[TALLY_CAPACITY] = {}, b[TALLY_CAPACITY] = {};
+	scalar::tally(all, set, a);
+	avx2::tally(all, set, b);
+	for (std::size_t k = 0; k < set.n; k++)
+		if (a[k] != b[k])
+			abort();
+
+	std::vector<std::uint32_t> x(size), y(size);
+	std::size_t nx = scalar::findall(all, data[0], x.data());
+	std::size_t ny = avx2::findall(all, data[0], y.data());
+	if (nx != ny)
+		abort();
+	for (std::size_t k = 0; k < nx; k++)
+		if (x[k] != y[k])
+			abort();
+#else
+	(void)data;
+	(void)size;
+#endif
+	return 0;
+}
