@@ -23,6 +23,7 @@ for path in usr/bin/longline usr/bin/lineorder usr/bin/reservedwords usr/bin/wor
             usr/bin/census usr/bin/census-cases usr/bin/charcount usr/bin/linecount \
             usr/bin/wordcount usr/bin/thermotable usr/bin/eofvalue \
             usr/share/man/man1/wordcount.1 usr/share/man/man3/yearday.3 \
+            usr/share/man/man3/month_day.3 usr/share/man/man1/census-cases.1 \
             usr/include/sitko/yearday.hpp usr/lib/pkgconfig/sitko.pc \
             usr/lib/cmake/sitko/sitkoConfig.cmake usr/lib/libsitko_yearday.a; do
 	grep -qx "$path" "$work/contents" || { echo "missing $path"; exit 1; }
