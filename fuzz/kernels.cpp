@@ -1,6 +1,7 @@
 // The AVX2 kernels against their scalar twins, on the input split in two.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "scan.hpp"
@@ -38,6 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 	for (std::size_t k = 0; k < nx; k++)
 		if (x[k] != y[k])
 			abort();
+
+	prefixset keys = {{}, 0};
+	for (const char *k : {"auto", "whil", "case", "\xff\xfe\n ", "0101"})
+		memcpy(keys.prefix[keys.n++].data(), k, 4);
+	if (scalar::findprefix(all, keys) != avx2::findprefix(all, keys))
+		abort();
 #else
 	(void)data;
 	(void)size;

@@ -27,6 +27,7 @@ static void reset()
 }
 #elif defined(SITKO_PROGRAM_reservedwords)
 #include "../word-tools/getword.cpp"
+#include "../word-tools/quiet.cpp"
 #include "../word-tools/reservedwords.cpp"
 static void reset()
 {

@@ -29,6 +29,7 @@ bool refill()
 		if (n > 0) {
 			in.pos = buffer;
 			in.end = buffer + n;
+			in.fills++;
 			return true;
 		}
 		if (n < 0 && errno == EINTR)
@@ -79,6 +80,7 @@ void setinput(const unsigned char *bytes, std::size_t n)
 {
 	in.pos = bytes;
 	in.end = bytes + n;
+	in.fills++;
 	ended = false;
 	failed = false;
 	frommemory = true;

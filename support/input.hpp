@@ -19,6 +19,7 @@ inline constexpr std::size_t INPUT_CAPACITY = 128 * 1024;
 struct inputstate {
 	const unsigned char *pos;
 	const unsigned char *end;
+	unsigned long fills; // counts the buffer's refills, so a reader can tell them apart
 };
 
 extern inputstate in;

@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include "scan.hpp"
 
@@ -149,6 +150,30 @@ SITKO_AVX2 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
 	for (std::size_t k = n; k < n + rest; k++)
 		at[k] += static_cast<std::uint32_t>(i);
 	return n + rest;
+}
+
+// A place is a candidate when its first and fourth bytes match those of some
+// prefix; only candidates are compared in full.
+SITKO_AVX2 std::size_t findprefix(bytes block, const prefixset &set)
+{
+	const unsigned char *p = block.data();
+	std::size_t i = 0;
+
+	for (; i + LANES + 3 <= block.size(); i += LANES) {
+		__m256i first = load(p + i), fourth = load(p + i + 3);
+		__m256i hits = _mm256_setzero_si256();
+		for (std::size_t k = 0; k < set.n; k++)
+			hits = _mm256_or_si256(
+				hits, _mm256_and_si256(_mm256_cmpeq_epi8(first, splat(set.prefix[k][0])),
+			                               _mm256_cmpeq_epi8(fourth, splat(set.prefix[k][3]))));
+		for (std::uint32_t m = mask(hits); m != 0; m &= m - 1) {
+			std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(m));
+			for (std::size_t k = 0; k < set.n; k++)
+				if (memcmp(p + at, set.prefix[k].data(), 4) == 0)
+					return at;
+		}
+	}
+	return i + scalar::findprefix(bytes(p + i, block.size() - i), set);
 }
 
 } // namespace sitko::avx2

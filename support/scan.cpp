@@ -1,5 +1,7 @@
 #include "scan.hpp"
 
+#include <cstring>
+
 namespace sitko {
 
 namespace scalar {
@@ -37,6 +39,18 @@ std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
 	return n;
 }
 
+std::size_t findprefix(bytes block, const prefixset &set)
+{
+	if (block.size() < 4)
+		return 0;
+	std::size_t last = block.size() - 3;
+	for (std::size_t i = 0; i < last; i++)
+		for (std::size_t k = 0; k < set.n; k++)
+			if (memcmp(block.data() + i, set.prefix[k].data(), 4) == 0)
+				return i;
+	return last;
+}
+
 } // namespace scalar
 
 #if defined(__x86_64__)
@@ -72,6 +86,11 @@ std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
 	return hasavx2() ? avx2::findall(block, c, at) : scalar::findall(block, c, at);
 }
 
+std::size_t findprefix(bytes block, const prefixset &set)
+{
+	return hasavx2() ? avx2::findprefix(block, set) : scalar::findprefix(block, set);
+}
+
 bool avx2::usable()
 {
 	return hasavx2();
@@ -92,6 +111,11 @@ void countwords(bytes block, wordcounts &wc)
 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
 {
 	return scalar::findall(block, c, at);
+}
+
+std::size_t findprefix(bytes block, const prefixset &set)
+{
+	return scalar::findprefix(block, set);
 }
 
 #endif

@@ -42,10 +42,24 @@ void countwords(bytes block, wordcounts &wc);
 // returns how many there are; at has room for block.size() offsets.
 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at);
 
+// Four-byte strings to look for; at most PREFIX_CAPACITY of them.
+inline constexpr std::size_t PREFIX_CAPACITY = 16;
+
+struct prefixset {
+	std::array<std::array<unsigned char, 4>, PREFIX_CAPACITY> prefix;
+	std::size_t n;
+};
+
+// The offset of the first place in block where one of the prefixes begins;
+// when there is none, the offset of the first place that had too few bytes
+// left to tell (block.size() - 3, or 0 for a shorter block).
+std::size_t findprefix(bytes block, const prefixset &set);
+
 namespace scalar {
 void tally(bytes block, const tallyset &set, long long *counts);
 void countwords(bytes block, wordcounts &wc);
 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at);
+std::size_t findprefix(bytes block, const prefixset &set);
 } // namespace scalar
 
 #if defined(__x86_64__)
@@ -54,6 +68,7 @@ bool usable();
 void tally(bytes block, const tallyset &set, long long *counts);
 void countwords(bytes block, wordcounts &wc);
 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at);
+std::size_t findprefix(bytes block, const prefixset &set);
 } // namespace avx2
 #endif
 

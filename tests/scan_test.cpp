@@ -3,6 +3,7 @@
 // split at random points to test the state carried between blocks.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -110,6 +111,29 @@ TEST(scan, findall_matches_scalar)
 			want.resize(wantn);
 			got.resize(gotn);
 			ASSERT_EQ(got, want) << "length " << n;
+		}
+	}
+#else
+	GTEST_SKIP() << "scalar only on this architecture";
+#endif
+}
+
+TEST(scan, findprefix_matches_scalar)
+{
+#if defined(__x86_64__)
+	if (!avx2::usable())
+		GTEST_SKIP() << "no AVX2 here";
+	prefixset set = {{}, 0};
+	for (const char *p : {"whil", "case", "\xff\x80 \n", "0505"})
+		memcpy(set.prefix[set.n++].data(), p, 4);
+	std::mt19937 rng(6);
+	for (std::size_t n : lengths()) {
+		for (int round = 0; round < 4; round++) {
+			auto block = randomblock(rng, n);
+			if (n >= 4 && round > 0) // plant a prefix at a random place
+				memcpy(block.data() + rng() % (n - 3), set.prefix[rng() % set.n].data(), 4);
+			bytes b(block.data(), n);
+			ASSERT_EQ(avx2::findprefix(b, set), scalar::findprefix(b, set)) << "length " << n;
 		}
 	}
 #else

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <map>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -7,6 +10,7 @@
 #include "getch.hpp"
 #include "getword.hpp"
 #include "harness.hpp"
+#include "quiet.hpp"
 
 using sitko::test::run;
 
@@ -144,4 +148,64 @@ TEST(wordtree, large_sorted_input)
 	auto r = run("wordtree", input);
 	EXPECT_EQ(r.status, 0);
 	EXPECT_TRUE(r.out == expected);
+}
+
+namespace {
+
+const char *const keywords[] = {"auto",     "break",    "case",     "char",
+                                "const",    "continue", "default",  "unsigned",
+                                "void",     "volatile", "while"};
+
+// Keyword counts from getword() alone, or with skipquiet() before each call.
+std::map<std::string, int> keywordcounts(const std::string &input, bool skipping)
+{
+	sitko::prefixset keys = {{}, 0};
+	for (const char *k : keywords)
+		memcpy(keys.prefix[keys.n++].data(), k, 4);
+	sitko::setinput(reinterpret_cast<const unsigned char *>(input.data()), input.size());
+	sitko::pushedback = sitko::NOTHING_PUSHED;
+	std::map<std::string, int> counts;
+	char word[sitko::WORD_CAPACITY];
+	for (;;) {
+		if (skipping)
+			sitko::skipquiet(keys);
+		if (sitko::getword(word, sitko::WORD_CAPACITY) == EOF)
+			break;
+		for (const char *k : keywords)
+			if (strcmp(word, k) == 0)
+				counts[k]++;
+	}
+	return counts;
+}
+
+} // namespace
+
+TEST(skipquiet, counts_as_without_it)
+{
+	const char *const pieces[] = {"while", "whil", "hile", "case", "cas", "9", "x", "_",
+	                              " ", "\n", "+", "\xc5", "\xff", "unsigned", "void",
+	                              "volatile", "auto", "a", "12", "char", "co", "nst"};
+	std::mt19937 rng(5);
+	for (int round = 0; round < 2000; round++) {
+		std::string input;
+		std::size_t n = rng() % 60;
+		for (std::size_t i = 0; i < n; i++) {
+			if (rng() % 50 == 0)
+				input += std::string(90 + rng() % 20, 'q'); // words cut at the limit
+			input += pieces[rng() % (sizeof pieces / sizeof *pieces)];
+		}
+		ASSERT_EQ(keywordcounts(input, true), keywordcounts(input, false)) << input;
+	}
+}
+
+TEST(skipquiet, cut_words_and_digit_runs)
+{
+	const std::string cases[] = {
+		std::string(99, 'a') + "while",   std::string(98, 'a') + "while",
+		"123while",                        "x_while while_x",
+		std::string(99, 'a') + "1while",  std::string(300, 'w') + "hile",
+		"whilewhile while",                "9999999999999999while",
+	};
+	for (const auto &input : cases)
+		EXPECT_EQ(keywordcounts(input, true), keywordcounts(input, false)) << input;
 }

@@ -3,10 +3,12 @@
 // Writes "%4d %s" for every keyword seen at least once, in table order, with
 // nothing between the entries and no newline after the last.
 #include <cstdio>
+#include <cstring>
 
 #include "classes.hpp"
 #include "finish.hpp"
 #include "getword.hpp"
+#include "quiet.hpp"
 
 namespace sitko {
 
@@ -19,7 +21,8 @@ struct key {
 
 constexpr int KEYWORD_COUNT = 11;
 
-// binsearch needs the table in ascending strcmp order.
+// binsearch needs the table in ascending strcmp order; skipquiet() needs
+// every keyword to be at least four bytes long.
 key keytab[KEYWORD_COUNT] = {
 	{"auto", 0},     {"break", 0},   {"case", 0},     {"char", 0},
 	{"const", 0},    {"continue", 0}, {"default", 0}, {"unsigned", 0},
@@ -66,12 +69,17 @@ int main()
 	key *p;
 
 	// Most words begin with a letter that begins no keyword; turning those
-	// away before the search saves its hard-to-predict branches.
+	// away before the search saves its hard-to-predict branches.  Most
+	// stretches of text hold no keyword at all, and skipquiet() passes over
+	// them without splitting them into words.
 	bool initial[256] = {};
-	for (const key &k : keytab)
+	prefixset keys = {{}, 0};
+	for (const key &k : keytab) {
 		initial[static_cast<unsigned char>(k.word[0])] = true;
+		memcpy(keys.prefix[keys.n++].data(), k.word, 4);
+	}
 
-	while (getword(word, WORD_CAPACITY) != EOF)
+	while (skipquiet(keys), getword(word, WORD_CAPACITY) != EOF)
 		if (isalphachar(static_cast<unsigned char>(word[0])))
 			if (initial[static_cast<unsigned char>(word[0])])
 				if ((p = binsearch(word, keytab, KEYWORD_COUNT)) != nullptr)
