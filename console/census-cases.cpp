@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "finish.hpp"
-#include "input.hpp"
 #include "scan.hpp"
 
 int main()
@@ -13,14 +12,9 @@ int main()
 	constexpr sitko::tallyset named = {
 		{'\t', '\n', ' ', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}, 13};
 	long long seen[13] = {};
-	long long total = 0;
-
-	for (auto block = sitko::getblock(); !block.empty(); block = sitko::getblock()) {
-		sitko::tally(block, named, seen);
-		total += static_cast<long long>(block.size());
-	}
-
-	long long nwhite = 0, nother = total;
+	// Every byte counts as other until its tallied value is classified.
+	long long nother = sitko::tallyinput(named, seen);
+	long long nwhite = 0;
 	long long ndigit[10] = {};
 	for (std::size_t k = 0; k < named.n; k++) {
 		int c = named.value[k];

@@ -2,7 +2,6 @@
 #include <cstdio>
 
 #include "finish.hpp"
-#include "input.hpp"
 #include "scan.hpp"
 
 int main()
@@ -10,8 +9,7 @@ int main()
 	constexpr sitko::tallyset newline = {{'\n'}, 1};
 	long long nl = 0;
 
-	for (auto block = sitko::getblock(); !block.empty(); block = sitko::getblock())
-		sitko::tally(block, newline, &nl);
+	sitko::tallyinput(newline, &nl);
 	printf("%lld\n", nl);
 	return sitko::finish(0);
 }

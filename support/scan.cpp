@@ -1,5 +1,7 @@
 #include "scan.hpp"
 
+#include "input.hpp"
+
 #include <cstring>
 
 namespace sitko {
@@ -52,6 +54,16 @@ std::size_t findprefix(bytes block, const prefixset &set)
 }
 
 } // namespace scalar
+
+long long tallyinput(const tallyset &set, long long *counts)
+{
+	long long total = 0;
+	for (auto block = getblock(); !block.empty(); block = getblock()) {
+		tally(block, set, counts);
+		total += static_cast<long long>(block.size());
+	}
+	return total;
+}
 
 #if defined(__x86_64__)
 
