@@ -1,6 +1,6 @@
-// Block kernels for the counting programs: each takes a block of input as
-// the byte reader hands it out and adds to running counts, so the programs
-// keep their one-pass shape while the inner loop runs many bytes at a time.
+// Block kernels: each looks at a whole block of input as the byte reader
+// hands it out, so the programs keep their one-pass shape while the inner
+// loops run many bytes at a time.
 //
 // Each kernel has a plain scalar version, the reference the tests hold the
 // fast ones to, and on x86-64 an AVX2 version chosen at run time when the
@@ -33,7 +33,7 @@ void tally(bytes block, const tallyset &set, long long *counts);
 long long tallyinput(const tallyset &set, long long *counts);
 
 // The word count's machine over a block: separators are blank, newline and
-// tab; *inword carries the state from one block to the next.  Adds the words
+// tab; inword carries the state from one block to the next.  Adds the words
 // begun and the newlines seen.
 struct wordcounts {
 	long long lines;

@@ -47,6 +47,8 @@ TEST(console, table)
 		{"wordcount", "CR belongs to a word", "a\r\nb", "124\n"},
 		{"wordcount", "high bytes belong to words", "zażółć gęślą", "0219\n"},
 		{"wordcount", "separators only", " \t\n", "103\n"},
+		{"wordcount", "lone carriage returns", "a\rb\r", "014\n"},
+		{"census", "lone carriage return", "\r", "cyfry= 0000000000,białeznaki= 0, inne= 1\n"},
 		{"eofvalue", "input ignored", "anything\n", "-10"},
 	};
 	for (const auto &c : cases) {
