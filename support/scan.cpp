@@ -1,8 +1,8 @@
 #include "scan.hpp"
 
-#include "input.hpp"
-
 #include <cstring>
+
+#include "input.hpp"
 
 namespace sitko {
 
