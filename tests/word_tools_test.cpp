@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
+#include <array>
 #include <random>
 #include <string>
 #include <utility>
@@ -10,7 +10,7 @@
 #include "getch.hpp"
 #include "getword.hpp"
 #include "harness.hpp"
-#include "quiet.hpp"
+#include "keywordcount.hpp"
 
 using sitko::test::run;
 
@@ -152,30 +152,10 @@ TEST(wordtree, large_sorted_input)
 
 namespace {
 
-const char *const keywords[] = {"auto",     "break",    "case",     "char",
-                                "const",    "continue", "default",  "unsigned",
-                                "void",     "volatile", "while"};
-
-// Keyword counts from getword() alone, or with skipquiet() before each call.
-std::map<std::string, int> keywordcounts(const std::string &input, bool skipping)
+std::array<long, sitko::test::KEYWORDS> keywordcounts(const std::string &input, bool skipping)
 {
-	sitko::prefixset keys = {{}, 0};
-	for (const char *k : keywords)
-		memcpy(keys.prefix[keys.n++].data(), k, 4);
-	sitko::setinput(reinterpret_cast<const unsigned char *>(input.data()), input.size());
-	sitko::pushedback = sitko::NOTHING_PUSHED;
-	std::map<std::string, int> counts;
-	char word[sitko::WORD_CAPACITY];
-	for (;;) {
-		if (skipping)
-			sitko::skipquiet(keys);
-		if (sitko::getword(word, sitko::WORD_CAPACITY) == EOF)
-			break;
-		for (const char *k : keywords)
-			if (strcmp(word, k) == 0)
-				counts[k]++;
-	}
-	return counts;
+	return sitko::test::keywordcounts(reinterpret_cast<const unsigned char *>(input.data()),
+	                                  input.size(), skipping);
 }
 
 } // namespace
