@@ -98,9 +98,10 @@ int main(int argc, char **argv)
 	if (argc != 3)
 		return 2;
 	const char *kind = argv[1];
-	std::size_t size = std::strtoull(argv[2], nullptr, 10);
+	// 64 bits even where size_t has 32: a corpus may outgrow the address space.
+	unsigned long long size = std::strtoull(argv[2], nullptr, 10);
 	std::string out;
-	std::size_t written = 0;
+	unsigned long long written = 0;
 
 	while (written < size) {
 		out.clear();
@@ -115,7 +116,9 @@ int main(int argc, char **argv)
 				return 2;
 			}
 		}
-		std::size_t n = out.size() < size - written ? out.size() : size - written;
+		std::size_t n = out.size();
+		if (n > size - written)
+			n = static_cast<std::size_t>(size - written);
 		if (fwrite(out.data(), 1, n, stdout) != n)
 			return 1;
 		written += n;

@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace sitko::test {
 
@@ -41,9 +42,20 @@ void drain(int &fd, std::string &into)
 
 } // namespace
 
+// Empty for a native build; for a cross build, the emulator's command words.
+const char *const emulator[] = {SITKO_EMULATOR nullptr};
+
 std::string program(std::string_view name)
 {
 	return std::string(SITKO_BIN_DIR) + "/" + std::string(name);
+}
+
+std::string commandline(std::string_view name)
+{
+	std::string line;
+	for (const char *const *word = emulator; *word != nullptr; word++)
+		line += std::string(*word) + " ";
+	return line + program(name);
 }
 
 outcome run(std::string_view name, std::string_view input, source from, sink to)
@@ -75,6 +87,12 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 	if (pipe2(err, O_CLOEXEC) != 0)
 		std::abort();
 
+	std::vector<char *> argv;
+	for (const char *const *word = emulator; *word != nullptr; word++)
+		argv.push_back(const_cast<char *>(*word));
+	argv.push_back(path.data());
+	argv.push_back(nullptr);
+
 	pid_t pid = fork();
 	if (pid == 0) {
 		signal(SIGPIPE, SIG_DFL);
@@ -87,7 +105,7 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 		else
 			close(STDOUT_FILENO);
 		dup2(err[1], STDERR_FILENO);
-		execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
+		execvp(argv[0], argv.data());
 		_exit(127);
 	}
 

@@ -29,6 +29,8 @@ struct outcome {
 };
 
 std::string program(std::string_view name);
+// The program's path as a shell would start it, behind the emulator if any.
+std::string commandline(std::string_view name);
 outcome run(std::string_view name, std::string_view input,
             source from = source::file, sink to = sink::pipe);
 

@@ -15,7 +15,7 @@ constexpr long long LINE = 6; // "ab cd\n"
 std::string count(const char *name)
 {
 	std::string command = "yes 'ab cd' | head -c " + std::to_string(SIZE) + " | " +
-	                      sitko::test::program(name);
+	                      sitko::test::commandline(name);
 	std::string out;
 	FILE *p = popen(command.c_str(), "r");
 	if (p == nullptr)

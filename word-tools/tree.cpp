@@ -96,7 +96,7 @@ std::uint64_t hashof(const char *word, std::size_t &len)
 tnode **slotfor(const char *word, std::uint64_t hash)
 {
 	std::size_t mask = slotcount - 1;
-	for (std::size_t i = hash & mask;; i = (i + 1) & mask)
+	for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask)
 		if (slots[i] == nullptr || (slots[i]->hash == hash && strcmp(slots[i]->word, word) == 0))
 			return &slots[i];
 }
