@@ -2,9 +2,9 @@
 //
 // As in census, the bytes that are counted on their own are tallied a block
 // at a time; the switch then sorts each tallied byte value into its class.
-#include <cstdio>
 
 #include "finish.hpp"
+#include "output.hpp"
 #include "scan.hpp"
 
 int main()
@@ -34,9 +34,9 @@ int main()
 			break;
 		}
 	}
-	printf("cyfry= ");
+	sitko::print("cyfry= ");
 	for (long long n : ndigit)
-		printf("%lld", n);
-	printf(", białe znaki= %lld, inne= %lld\n", nwhite, nother);
+		sitko::print("%lld", n);
+	sitko::print(", białe znaki= %lld, inne= %lld\n", nwhite, nother);
 	return sitko::finish(0);
 }

@@ -3,9 +3,9 @@
 // White space here is blank, newline and tab only.  The thirteen bytes that
 // are counted on their own are tallied a block at a time; every other byte
 // is "other".  The counts are 64-bit so that inputs past 2 GiB come out right.
-#include <cstdio>
 
 #include "finish.hpp"
+#include "output.hpp"
 #include "scan.hpp"
 
 int main()
@@ -25,9 +25,9 @@ int main()
 			nwhite += seen[k];
 		nother -= seen[k];
 	}
-	printf("cyfry= ");
+	sitko::print("cyfry= ");
 	for (long long n : ndigit)
-		printf("%lld", n);
-	printf(",białeznaki= %lld, inne= %lld\n", nwhite, nother);
+		sitko::print("%lld", n);
+	sitko::print(",białeznaki= %lld, inne= %lld\n", nwhite, nother);
 	return sitko::finish(0);
 }

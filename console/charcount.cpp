@@ -2,10 +2,10 @@
 //
 // The count is a double: exact up to 2^53 bytes, far beyond any input.  The
 // bytes are counted a buffer at a time, as the reader hands them out.
-#include <cstdio>
 
 #include "finish.hpp"
 #include "input.hpp"
+#include "output.hpp"
 
 int main()
 {
@@ -13,6 +13,6 @@ int main()
 
 	for (auto block = sitko::getblock(); !block.empty(); block = sitko::getblock())
 		nc += static_cast<double>(block.size());
-	printf("%.0f\n", nc);
+	sitko::print("%.0f\n", nc);
 	return sitko::finish(0);
 }

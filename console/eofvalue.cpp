@@ -2,9 +2,10 @@
 #include <cstdio>
 
 #include "finish.hpp"
+#include "output.hpp"
 
 int main()
 {
-	printf("%d%d", EOF, 0);
+	sitko::print("%d%d", EOF, 0);
 	return sitko::finish(0);
 }

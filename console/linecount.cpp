@@ -1,7 +1,7 @@
 // linecount: count the newlines of standard input.
-#include <cstdio>
 
 #include "finish.hpp"
+#include "output.hpp"
 #include "scan.hpp"
 
 int main()
@@ -10,6 +10,6 @@ int main()
 	long long nl = 0;
 
 	sitko::tallyinput(newline, &nl);
-	printf("%lld\n", nl);
+	sitko::print("%lld\n", nl);
 	return sitko::finish(0);
 }

@@ -1,7 +1,7 @@
 // thermotable: a Fahrenheit-to-Celsius table from 0 to 300 in steps of 20.
-#include <cstdio>
 
 #include "finish.hpp"
+#include "output.hpp"
 
 int main()
 {
@@ -10,6 +10,6 @@ int main()
 	constexpr int LOWER = 0, UPPER = 300, STEP = 20;
 
 	for (int fahr = LOWER; fahr <= UPPER; fahr += STEP)
-		printf("%3d%6.1f\n", fahr, FIVE_NINTHS * (fahr - 32));
+		sitko::print("%3d%6.1f\n", fahr, FIVE_NINTHS * (fahr - 32));
 	return sitko::finish(0);
 }

@@ -4,10 +4,10 @@
 // return and bytes from 0x80 up belong to words.  The two-state machine
 // (inside a word or not) runs in countwords(), a block at a time, and
 // carries its state across blocks.
-#include <cstdio>
 
 #include "finish.hpp"
 #include "input.hpp"
+#include "output.hpp"
 #include "scan.hpp"
 
 int main()
@@ -19,6 +19,6 @@ int main()
 		sitko::countwords(block, wc);
 		nc += static_cast<long long>(block.size());
 	}
-	printf("%lld%lld%lld\n", wc.lines, wc.words, nc);
+	sitko::print("%lld%lld%lld\n", wc.lines, wc.words, nc);
 	return sitko::finish(0);
 }

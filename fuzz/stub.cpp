@@ -1,14 +1,15 @@
 // The exit path for in-process runs: standard output must stay open for the
-// next input, so it is flushed, not closed.
-#include <cstdio>
-
+// next input, so the report is written out, not closed.
 #include "finish.hpp"
+#include "input.hpp"
+#include "output.hpp"
 
 namespace sitko {
 
 int finish(int status)
 {
-	fflush(stdout);
+	if (!flushoutput() || inputfailed())
+		return 1;
 	return status;
 }
 

@@ -2,11 +2,11 @@
 //
 // Up to MAX_LINES lines are read, each without its newline; one line more
 // gives an error message and status 1 and nothing else is written.
-#include <cstdio>
 #include <cstring>
 
 #include "finish.hpp"
 #include "lines.hpp"
+#include "output.hpp"
 
 namespace sitko {
 
@@ -39,7 +39,7 @@ int readlines(char *v[], int maxlines)
 void writelines(char *v[], int nlines)
 {
 	while (nlines-- > 0)
-		puts(*v++);
+		putline(*v++);
 }
 
 void swap(char *v[], int i, int j)
@@ -77,6 +77,6 @@ int main()
 		writelines(lineptr, nlines);
 		return finish(0);
 	}
-	puts("Błąd: za dużo wierszy do sortowania");
+	putline("Błąd: za dużo wierszy do sortowania");
 	return finish(1);
 }

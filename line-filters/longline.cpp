@@ -4,11 +4,11 @@
 // its length counts the newline.  Lines longer than LINE_CAPACITY - 1 bytes
 // come in pieces.  Of several longest lines the first one read is written.
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "finish.hpp"
 #include "input.hpp"
+#include "output.hpp"
 #include "scan.hpp"
 
 namespace {
@@ -97,6 +97,6 @@ int main()
 			copy();
 		}
 	if (max > 0)
-		fwrite(longest, 1, max, stdout);
+		sitko::putbytes(longest, max);
 	return sitko::finish(0);
 }

@@ -1,17 +1,23 @@
 #include "finish.hpp"
 
-#include <cstdio>
+#include <cerrno>
+#include <unistd.h>
 
 #include "input.hpp"
+#include "output.hpp"
 
 namespace sitko {
 
 int finish(int status)
 {
-	bool writefailed = fflush(stdout) != 0 || ferror(stdout) != 0;
-	if (fclose(stdout) != 0)
-		writefailed = true;
-	if (writefailed || inputfailed())
+	bool written = flushoutput();
+	// close() reports what the file system could not store after all.  A
+	// standard output that was never open is no fault by itself: had a byte
+	// been due there, its write would have failed already.  After EINTR the
+	// descriptor is gone all the same.
+	if (close(STDOUT_FILENO) != 0 && errno != EBADF && errno != EINTR)
+		written = false;
+	if (!written || inputfailed())
 		return 1;
 	return status;
 }

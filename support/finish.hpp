@@ -3,8 +3,9 @@
 
 namespace sitko {
 
-// The one way out of every program: flushes and closes standard output and
-// returns the exit status, 1 instead of 0 when a read or a write failed.
+// The one way out of every program: writes out the rest of the report,
+// closes standard output and returns the exit status: 1 when reading failed
+// or some byte of the report could not be written, else the program's own.
 int finish(int status);
 
 } // namespace sitko

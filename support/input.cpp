@@ -1,7 +1,11 @@
 #include "input.hpp"
 
 #include <cerrno>
+#include <cstring>
+#include <poll.h>
 #include <unistd.h>
+
+#include "ready.hpp"
 
 namespace sitko {
 
@@ -13,6 +17,32 @@ alignas(64) unsigned char buffer[INPUT_CAPACITY];
 bool ended;
 bool failed;
 bool frommemory;
+// For input from memory in pieces: what is left, and the sizes of the
+// pieces, used in turn over and over.
+const unsigned char *memnext;
+std::size_t memleft;
+std::span<const std::size_t> piecesizes;
+std::size_t nextpiece;
+
+// Copies the next piece into the buffer, as read(2) from a pipe would
+// deliver it.
+bool refillfrommemory()
+{
+	if (memleft == 0 || piecesizes.empty())
+		return false;
+	std::size_t n = piecesizes[nextpiece++ % piecesizes.size()];
+	if (n == 0 || n > sizeof buffer)
+		n = sizeof buffer;
+	if (n > memleft)
+		n = memleft;
+	memcpy(buffer, memnext, n);
+	memnext += n;
+	memleft -= n;
+	in.pos = buffer;
+	in.end = buffer + n;
+	in.fills++;
+	return true;
+}
 
 // Refills the buffer; false once the input has ended.  End of input is
 // sticky: after the first end of file or error nothing more is read.
@@ -21,7 +51,11 @@ bool refill()
 	if (ended)
 		return false;
 	if (frommemory) {
+		if (refillfrommemory())
+			return true;
 		ended = true;
+		in.pos = in.end = nullptr;
+		in.fills++;
 		return false;
 	}
 	for (;;) {
@@ -34,10 +68,16 @@ bool refill()
 		}
 		if (n < 0 && errno == EINTR)
 			continue;
+		// A descriptor handed down non-blocking has no input yet; that
+		// is not the end of it.
+		if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+		    waitready(STDIN_FILENO, POLLIN))
+			continue;
 		if (n < 0)
 			failed = true;
 		ended = true;
 		in.pos = in.end = nullptr;
+		in.fills++;
 		return false;
 	}
 }
@@ -84,6 +124,23 @@ void setinput(const unsigned char *bytes, std::size_t n)
 	ended = false;
 	failed = false;
 	frommemory = true;
+	piecesizes = {};
+}
+
+// The same input handed out through the buffer in pieces of the given
+// sizes, one refill each, used in turn; a size of 0 stands for a whole
+// buffer.  sizes must outlive the reading.
+void setinput(const unsigned char *bytes, std::size_t n, std::span<const std::size_t> sizes)
+{
+	in.pos = in.end = nullptr;
+	in.fills++;
+	ended = false;
+	failed = false;
+	frommemory = true;
+	memnext = bytes;
+	memleft = n;
+	piecesizes = sizes;
+	nextpiece = 0;
 }
 
 } // namespace sitko

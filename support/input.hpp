@@ -4,7 +4,8 @@
 // at end of input.  It is inline over one large buffer filled by read(2), so
 // a byte costs a compare and an increment instead of a locked stdio call.
 // A read error ends the input like end of file; inputfailed() tells the two
-// apart for the exit status.
+// apart for the exit status.  An interrupted read is retried, and one that
+// finds a non-blocking descriptor empty waits for input with poll(2).
 #ifndef SITKO_INPUT_HPP
 #define SITKO_INPUT_HPP
 
@@ -19,7 +20,7 @@ inline constexpr std::size_t INPUT_CAPACITY = 128 * 1024;
 struct inputstate {
 	const unsigned char *pos;
 	const unsigned char *end;
-	unsigned long fills; // counts the buffer's refills, so a reader can tell them apart
+	unsigned long fills; // counts every change of the buffer (refill, end), so a reader can tell them apart
 };
 
 extern inputstate in;
@@ -29,6 +30,7 @@ std::span<const unsigned char> getblock();
 std::span<const unsigned char> refillblock();
 bool inputfailed();
 void setinput(const unsigned char *bytes, std::size_t n);
+void setinput(const unsigned char *bytes, std::size_t n, std::span<const std::size_t> sizes);
 
 inline int getbyte()
 {

@@ -28,10 +28,10 @@ int inputfile(std::string_view input)
 	return fd;
 }
 
-void drain(int &fd, std::string &into)
+void drain(int &fd, std::string &into, std::size_t most = 65536)
 {
 	char chunk[65536];
-	ssize_t n = read(fd, chunk, sizeof chunk);
+	ssize_t n = read(fd, chunk, most);
 	if (n > 0) {
 		into.append(chunk, static_cast<std::size_t>(n));
 	} else if (n == 0 || errno != EINTR) {
@@ -47,6 +47,8 @@ const char *const emulator[] = {SITKO_EMULATOR nullptr};
 
 std::string program(std::string_view name)
 {
+	if (name.find('/') != std::string_view::npos)
+		return std::string(name);
 	return std::string(SITKO_BIN_DIR) + "/" + std::string(name);
 }
 
@@ -68,11 +70,15 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 
 	if (from == source::file)
 		in[0] = inputfile(input);
-	else if (from == source::trickle && pipe2(in, O_CLOEXEC) != 0)
+	else if ((from == source::trickle || from == source::nonblocking) && pipe2(in, O_CLOEXEC) != 0)
 		std::abort();
 	else if (from == source::directory)
 		in[0] = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-	if (to == sink::pipe || to == sink::broken) {
+	// O_NONBLOCK belongs to the open pipe, so the program inherits it as a
+	// parent would leave it.
+	if (from == source::nonblocking)
+		fcntl(in[0], F_SETFL, O_NONBLOCK);
+	if (to == sink::pipe || to == sink::broken || to == sink::slow || to == sink::nonblocking) {
 		if (pipe2(out, O_CLOEXEC) != 0)
 			std::abort();
 		// The reader goes before the program starts, so its first write
@@ -81,8 +87,12 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 			close(out[0]);
 			out[0] = -1;
 		}
+		if (to == sink::nonblocking)
+			fcntl(out[1], F_SETFL, O_NONBLOCK);
 	} else if (to == sink::full) {
 		out[1] = open("/dev/full", O_WRONLY | O_CLOEXEC);
+	} else if (to == sink::readonly) {
+		out[1] = open("/dev/null", O_RDONLY | O_CLOEXEC);
 	}
 	if (pipe2(err, O_CLOEXEC) != 0)
 		std::abort();
@@ -140,10 +150,18 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 			} else if (++fed == input.size()) {
 				close(feed);
 				feed = -1;
+			} else if (from == source::nonblocking) {
+				usleep(200); // slower than the program reads
 			}
 		}
-		if (outfd >= 0 && fds[1].revents != 0)
-			drain(outfd, result.out);
+		if (outfd >= 0 && fds[1].revents != 0) {
+			if (to == sink::slow || to == sink::nonblocking) {
+				drain(outfd, result.out, 4096);
+				usleep(200); // slower than the program writes
+			} else {
+				drain(outfd, result.out);
+			}
+		}
 		if (errfd >= 0 && fds[2].revents != 0)
 			drain(errfd, result.err);
 	}

@@ -12,6 +12,7 @@ enum class source {
 	trickle,   // a pipe written one byte per write
 	closed,    // no standard input at all
 	directory, // a directory, so every read fails
+	nonblocking, // a pipe left O_NONBLOCK, written one byte at a time, slowly
 };
 
 enum class sink {
@@ -19,6 +20,9 @@ enum class sink {
 	full,   // /dev/full, so every write fails
 	closed, // no standard output at all
 	broken, // a pipe whose reader has already gone
+	readonly,    // a descriptor open for reading only, so every write fails
+	slow,        // a pipe read slowly into outcome::out, so writes block
+	nonblocking, // the same pipe left O_NONBLOCK, so writes find it full
 };
 
 struct outcome {
@@ -28,6 +32,7 @@ struct outcome {
 	int signal = 0;  // the signal that ended it, or 0
 };
 
+// A name is a program of the suite; a path (with a slash) is taken as it is.
 std::string program(std::string_view name);
 // The program's path as a shell would start it, behind the emulator if any.
 std::string commandline(std::string_view name);

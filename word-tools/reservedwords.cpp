@@ -8,6 +8,7 @@
 #include "classes.hpp"
 #include "finish.hpp"
 #include "getword.hpp"
+#include "output.hpp"
 #include "quiet.hpp"
 
 namespace sitko {
@@ -86,6 +87,6 @@ int main()
 					p->count++;
 	for (const key &k : keytab)
 		if (k.count > 0)
-			printf("%4lld %s", k.count, k.word);
+			print("%4lld %s", k.count, k.word);
 	return finish(0);
 }

@@ -8,11 +8,11 @@
 #include "tree.hpp"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "finish.hpp"
+#include "output.hpp"
 
 namespace sitko {
 
@@ -198,7 +198,7 @@ void treeprint(const tnode *p)
 	if (p == nullptr)
 		return;
 	treeprint(p->left);
-	printf("%4lld %s\n", p->count, p->word);
+	print("%4lld %s\n", p->count, p->word);
 	treeprint(p->right);
 }
 
