@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes a deterministic benchmark corpus to standard output.
 // usage: corpus text|separators|random|lines SIZE-IN-BYTES
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // census-cases: the character census, classified by one switch.
 //
 // As in census, the bytes that are counted on their own are tallied a block

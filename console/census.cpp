@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // census: count each decimal digit, white space and every other byte.
 //
 // White space here is blank, newline and tab only.  The thirteen bytes that

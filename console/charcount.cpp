@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // charcount: count the bytes of standard input.
 //
 // The count is a double: exact up to 2^53 bytes, far beyond any input.  The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // eofvalue: write the end-of-input value the filters compare against, then 0.
 #include <cstdio>
 

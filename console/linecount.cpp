@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // linecount: count the newlines of standard input.
 
 #include "finish.hpp"

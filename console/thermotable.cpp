@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // thermotable: a Fahrenheit-to-Celsius table from 0 to 300 in steps of 20.
 
 #include "finish.hpp"

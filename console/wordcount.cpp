@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // wordcount: count lines, words and bytes, written run together.
 //
 // A word is a run of bytes other than blank, newline and tab; carriage

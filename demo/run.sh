@@ -1,13 +1,26 @@
 #!/bin/sh
-# Runs each named program on the sample text, each report under a heading.
-# usage: run.sh bindir sample program...
+# SPDX-License-Identifier: MIT
+# Runs every program on the sample text: under each heading, a line that says
+# what the report holds, then the report as the program wrote it.
+# usage: run.sh bindir sample
 bindir=$1
 sample=$2
-shift 2
 status=0
-for prog in "$@"; do
-	printf '\n== %s ==\n' "$prog"
+while IFS='|' read -r prog what; do
+	printf '\n== %s ==\n%s:\n' "$prog" "$what"
 	"$bindir/$prog" < "$sample" || status=1
 	printf '\n'
-done
+done <<'PROGRAMS'
+longline|the longest line of the text
+lineorder|the lines of the text in byte order
+reservedwords|each of eleven C keywords that occurs, its count in a 4-wide field, written run together
+wordtree|every word with its count, in byte order
+census|the count of each digit 0 to 9 run together, then white space and other bytes
+census-cases|the same census, worded otherwise
+charcount|the number of bytes
+linecount|the number of lines (newlines)
+wordcount|lines, words and bytes, written run together
+thermotable|a Fahrenheit-to-Celsius table (input ignored)
+eofvalue|the end-of-input value, then 0, run together (input ignored)
+PROGRAMS
 exit $status

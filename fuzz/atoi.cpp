@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // atoi against a slow model of the same rules, on any NUL-terminated text.
 #include <cstdint>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // getword over arbitrary input: every result is EOF or a byte value, words
 // fit the limit, and the words and characters put back together give the
 // input without its white space.

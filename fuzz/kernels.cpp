@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The AVX2 kernels against their scalar twins, on the input split in two.
 #include <cstdint>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keyword counts with skipquiet() against getword() alone: passing over
 // quiet stretches must never change what is counted.
 #include <cstdint>

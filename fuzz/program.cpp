@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs one program in-process on each fuzzer input.  The program's sources
 // are compiled into this file, main renamed, so that what the program keeps
 // between calls can be reset here before every run, as a fresh process

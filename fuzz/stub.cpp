@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exit path for in-process runs: standard output must stay open for the
 // next input, so the report is written out, not closed.
 #include "finish.hpp"

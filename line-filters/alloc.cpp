@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lines.hpp"
 
 namespace sitko {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lineorder: sort the lines of standard input in byte order.
 //
 // Up to MAX_LINES lines are read, each without its newline; one line more

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Capacities and companion routines of the line sorter.
 #ifndef SITKO_LINES_HPP
 #define SITKO_LINES_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // longline: write the longest line of standard input.
 //
 // A line is the bytes up to and including a newline, or up to end of input;

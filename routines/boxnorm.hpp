@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef SITKO_BOXNORM_HPP
 #define SITKO_BOXNORM_HPP
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Polish month names.
 #ifndef SITKO_CALWORD_HPP
 #define SITKO_CALWORD_HPP

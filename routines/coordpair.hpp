@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef SITKO_COORDPAIR_HPP
 #define SITKO_COORDPAIR_HPP
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Points and rectangles of the integer plane, passed by value.
 #ifndef SITKO_GEOMETRY_HPP
 #define SITKO_GEOMETRY_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decimal text to int.
 #ifndef SITKO_NUMPARSE_HPP
 #define SITKO_NUMPARSE_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Day-of-year arithmetic in the Gregorian calendar.
 #ifndef SITKO_YEARDAY_HPP
 #define SITKO_YEARDAY_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef SITKO_FINISH_HPP
 #define SITKO_FINISH_HPP
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The byte reader every program uses for standard input.
 //
 // getbyte() behaves like getchar(): the next byte as 0 to 255, or EOF (-1)

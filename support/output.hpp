@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one writer for every program's report.
 //
 // The report is gathered in one buffer and written with write(2), all of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ready.hpp"
 
 #include <cerrno>

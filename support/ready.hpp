@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef SITKO_READY_HPP
 #define SITKO_READY_HPP
 

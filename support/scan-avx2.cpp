@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The AVX2 kernels.  Only this file uses AVX2 instructions, and only through
 // functions marked for it, so the rest of the program runs on any x86-64.
 #if defined(__x86_64__)

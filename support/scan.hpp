@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Block kernels: each looks at a whole block of input as the byte reader
 // hands it out, so the programs keep their one-pass shape while the inner
 // loops run many bytes at a time.

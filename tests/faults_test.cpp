@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every program against failing input and output: a failure must show in the
 // exit status, never on standard error, and never pass for success.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a built program on given input bytes and collects what it wrote.
 #ifndef SITKO_TEST_HARNESS_HPP
 #define SITKO_TEST_HARNESS_HPP

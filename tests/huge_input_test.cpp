@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // More than 2^32 bytes through the counters: 32-bit counts would have
 // wrapped twice by the end.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in program for the tests: copies standard input to standard output
 // through the shared reader and writer while a timer keeps interrupting it.
 // The handler is installed without SA_RESTART, so a read or write that is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keyword counts from getword() alone, or with skipquiet() before each call;
 // the tests and the fuzz target hold the two to the same counts.
 #ifndef SITKO_TEST_KEYWORDCOUNT_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fast kernels against their scalar twins, on random blocks whose
 // lengths straddle the vector widths and the counter folding interval, and
 // split at random points to test the state carried between blocks.

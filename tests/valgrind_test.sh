@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Every program's typical run under valgrind memcheck: no invalid access, no
 # use of uninitialised memory, and no lost block.  Skipped (status 77) where
 # valgrind is missing or the programs are built for another machine.

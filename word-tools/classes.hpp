@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The character classes of the POSIX locale, as a table: the same answers as
 // isspace, isalpha and isalnum give there, without a call per byte.  Bytes
 // from 0x80 up and EOF belong to no class.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // getch and ungetch: the byte reader with room for one pushed-back value.
 #ifndef SITKO_GETCH_HPP
 #define SITKO_GETCH_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "getword.hpp"
 
 #include "classes.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // getword: the next word or other character of standard input.
 #ifndef SITKO_GETWORD_HPP
 #define SITKO_GETWORD_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counting keywords needs only the few words that could be keywords, yet
 // getword() hands out every word and every other character, one call each,
 // which costs far more than reading the input.  Any keyword's first four

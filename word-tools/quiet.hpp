@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // skipquiet: passes over input in which no keyword can begin.
 #ifndef SITKO_QUIET_HPP
 #define SITKO_QUIET_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // reservedwords: count eleven keywords among the words of standard input.
 //
 // Writes "%4d %s" for every keyword seen at least once, in table order, with

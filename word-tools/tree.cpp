@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An AVL tree: sorted input would turn a plain search tree into a list, with
 // quadratic time and recursion as deep as the number of words.  Here the
 // height stays below 1.45 log2(n), and so does the recursion.

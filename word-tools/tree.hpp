@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // addtree and treeprint: a balanced tree of words and their counts.
 #ifndef SITKO_TREE_HPP
 #define SITKO_TREE_HPP

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // wordtree: count the words of standard input and write them in byte order.
 #include <cstdio>
 

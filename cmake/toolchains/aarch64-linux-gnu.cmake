@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for aarch64-linux-gnu, run under qemu-aarch64:
 #   cmake --workflow --preset cross-aarch64
 set(SITKO_TRIPLE aarch64-linux-gnu)

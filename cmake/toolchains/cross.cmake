@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the cross toolchain files: Debian's g++-<triple> cross compiler,
 # the target's libraries under /usr/<triple>, and qemu-user to run what was
 # built.  The including file sets SITKO_TRIPLE and SITKO_QEMU.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for i686-linux-gnu, run under qemu-i386:
 #   cmake --workflow --preset cross-i686
 set(SITKO_TRIPLE i686-linux-gnu)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for s390x-linux-gnu, run under qemu-s390x:
 #   cmake --workflow --preset cross-s390x
 set(SITKO_TRIPLE s390x-linux-gnu)

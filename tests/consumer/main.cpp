@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <cstdio>
 
 #include <sitko/boxnorm.hpp>
@@ -5,6 +6,10 @@
 #include <sitko/coordpair.hpp>
 #include <sitko/numparse.hpp>
 #include <sitko/yearday.hpp>
+
+#ifdef SITKO_EXPECT_CPLUSPLUS
+static_assert(__cplusplus == SITKO_EXPECT_CPLUSPLUS, "compiled in another language standard");
+#endif
 
 int main()
 {
