@@ -26,22 +26,34 @@ std::size_t below(std::size_t n)
 }
 
 const char *const common[] = {
-	"i", "w", "na", "nie", "się", "z", "do", "że", "to", "jest", "a", "o", "jak",
-	"ale", "po", "co", "tak", "za", "od", "już", "przy", "tylko", "jej", "dla",
-	"słowo", "wiersz", "bajt", "liczba", "zażółć", "gęślą", "jaźń", "środa",
-	"grudzień", "pętla", "komputer", "program", "dziadek", "śnieg", "wieczorem",
-	"pracowni", "terminalu", "policzony", "żaden", "zgubiony", "Zofia", "Kraków",
+	"i",       "w",        "na",    "nie",       "się",      "z",         "do",
+	"że",      "to",       "jest",  "a",         "o",        "jak",       "ale",
+	"po",      "co",       "tak",   "za",        "od",       "już",       "przy",
+	"tylko",   "jej",      "dla",   "słowo",     "wiersz",   "bajt",      "liczba",
+	"zażółć",  "gęślą",    "jaźń",  "środa",     "grudzień", "pętla",     "komputer",
+	"program", "dziadek",  "śnieg", "wieczorem", "pracowni", "terminalu", "policzony",
+	"żaden",   "zgubiony", "Zofia", "Kraków",
 };
 const char *const code[] = {
-	"while (x) break;", "for (i = 0; i < n; i++)", "const char *p;", "return 0;",
-	"unsigned int count;", "case 'a':", "default:", "void *q = 0;", "if (c == EOF)",
-	"char buf[1000];", "continue;", "volatile int v;", "auto k = 42;",
+	"while (x) break;",
+	"for (i = 0; i < n; i++)",
+	"const char *p;",
+	"return 0;",
+	"unsigned int count;",
+	"case 'a':",
+	"default:",
+	"void *q = 0;",
+	"if (c == EOF)",
+	"char buf[1000];",
+	"continue;",
+	"volatile int v;",
+	"auto k = 42;",
 };
 // Most syllables are plain ASCII, so that, as in Polish prose, about one byte
 // in twelve is part of a two-byte letter.
 const char *const syllables[] = {
-	"ka", "ro", "mi", "sze", "ne", "ta", "lo", "przy", "ga", "pu", "we", "no", "da",
-	"si", "ko", "ma", "re", "ti", "bu", "le",
+	"ka", "ro", "mi", "sze", "ne", "ta", "lo", "przy", "ga", "pu",
+	"we", "no", "da", "si",  "ko", "ma", "re", "ti",   "bu", "le",
 };
 const char *const polish[] = {"dło", "wą", "ży", "ść", "ró", "bę"};
 

@@ -26,8 +26,16 @@ int main()
 			nwhite += seen[k];
 			nother -= seen[k];
 			break;
-		case '0': case '1': case '2': case '3': case '4':
-		case '5': case '6': case '7': case '8': case '9':
+		case '0':
+		case '1':
+		case '2':
+		case '3':
+		case '4':
+		case '5':
+		case '6':
+		case '7':
+		case '8':
+		case '9':
 			ndigit[c - '0'] += seen[k];
 			nother -= seen[k];
 			break;

@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 	if (want.lines != got.lines || want.words != got.words || want.inword != got.inword)
 		abort();
 
-	const tallyset set = {{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', ' ', '\n', '\t'}, 13};
+	const tallyset set = {{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', ' ', '\n', '\t'},
+			      13};
 	long long a[TALLY_CAPACITY] = {}, b[TALLY_CAPACITY] = {};
 	scalar::tally(all, set, a);
 	avx2::tally(all, set, b);

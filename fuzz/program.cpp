@@ -77,7 +77,7 @@ static void reset()
 
 #undef main
 
-#if !defined(SITKO_PROGRAM_longline) && !defined(SITKO_PROGRAM_lineorder) && \
+#if !defined(SITKO_PROGRAM_longline) && !defined(SITKO_PROGRAM_lineorder) &&                       \
 	!defined(SITKO_PROGRAM_reservedwords) && !defined(SITKO_PROGRAM_wordtree)
 static void reset()
 {

@@ -21,7 +21,8 @@ int mygetline(char *s, int lim)
 		const void *newline = memchr(buffered.data(), '\n', n);
 		if (newline != nullptr)
 			n = static_cast<std::size_t>(static_cast<const unsigned char *>(newline) -
-			                             buffered.data()) + 1;
+						     buffered.data()) +
+			    1;
 		memcpy(s + i, buffered.data(), n);
 		skipinput(n);
 		i += n;

@@ -6,9 +6,9 @@ namespace sitko {
 const char *month_name(int n)
 {
 	static constexpr const char *name[] = {
-		"błędny miesiąc", "styczeń", "luty",     "marzec",      "kwiecień",
-		"maj",            "czerwiec", "lipiec",  "sierpień",    "wrzesień",
-		"październik",    "listopad", "grudzień",
+		"błędny miesiąc", "styczeń", "luty",     "marzec",   "kwiecień",    "maj",
+		"czerwiec",       "lipiec",  "sierpień", "wrzesień", "październik", "listopad",
+		"grudzień",
 	};
 
 	return n < 1 || n > 12 ? name[0] : name[n];

@@ -21,7 +21,8 @@ inline constexpr std::size_t INPUT_CAPACITY = 128 * 1024;
 struct inputstate {
 	const unsigned char *pos;
 	const unsigned char *end;
-	unsigned long fills; // counts every change of the buffer (refill, end), so a reader can tell them apart
+	unsigned long
+		fills; // counts every change of the buffer (refill, end), so a reader can tell them apart
 };
 
 extern inputstate in;

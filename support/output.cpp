@@ -28,7 +28,7 @@ void writeall(const char *p, std::size_t n)
 		} else if (w < 0 && errno == EINTR) {
 			continue;
 		} else if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-		           waitready(STDOUT_FILENO, POLLOUT)) {
+			   waitready(STDOUT_FILENO, POLLOUT)) {
 			continue;
 		} else {
 			failed = true;

@@ -40,7 +40,7 @@ SITKO_AVX2 __m256i splat(unsigned char c)
 // The compare result is -1 in each matching byte, so subtracting it counts.
 template <std::size_t N>
 SITKO_AVX2 const unsigned char *tallyvectors(const unsigned char *p, std::size_t vectors,
-                                            const tallyset &set, long long *counts)
+					     const tallyset &set, long long *counts)
 {
 	__m256i want[N];
 	for (std::size_t k = 0; k < N; k++)
@@ -53,7 +53,8 @@ SITKO_AVX2 const unsigned char *tallyvectors(const unsigned char *p, std::size_t
 		for (std::size_t i = 0; i < run; i++, p += LANES) {
 			__m256i v = load(p);
 			for (std::size_t k = 0; k < N; k++)
-				counters[k] = _mm256_sub_epi8(counters[k], _mm256_cmpeq_epi8(v, want[k]));
+				counters[k] =
+					_mm256_sub_epi8(counters[k], _mm256_cmpeq_epi8(v, want[k]));
 		}
 		for (std::size_t k = 0; k < N; k++)
 			counts[k] += fold(counters[k]);
@@ -65,8 +66,7 @@ SITKO_AVX2 const unsigned char *tallyvectors(const unsigned char *p, std::size_t
 template <std::size_t N>
 SITKO_AVX2 void tallyfixed(bytes block, const tallyset &set, long long *counts)
 {
-	const unsigned char *end =
-		tallyvectors<N>(block.data(), block.size() / LANES, set, counts);
+	const unsigned char *end = tallyvectors<N>(block.data(), block.size() / LANES, set, counts);
 	scalar::tally(bytes(end, block.data() + block.size()), set, counts);
 }
 
@@ -104,11 +104,12 @@ SITKO_AVX2 void countwords(bytes block, wordcounts &wc)
 
 	for (; n >= 2 * LANES; n -= 2 * LANES, p += 2 * LANES) {
 		__m256i lo = load(p), hi = load(p + LANES);
-		__m256i nllo = _mm256_cmpeq_epi8(lo, newline), nlhi = _mm256_cmpeq_epi8(hi, newline);
-		__m256i seplo = _mm256_or_si256(
-			nllo, _mm256_or_si256(_mm256_cmpeq_epi8(lo, blank), _mm256_cmpeq_epi8(lo, tab)));
-		__m256i sephi = _mm256_or_si256(
-			nlhi, _mm256_or_si256(_mm256_cmpeq_epi8(hi, blank), _mm256_cmpeq_epi8(hi, tab)));
+		__m256i nllo = _mm256_cmpeq_epi8(lo, newline),
+			nlhi = _mm256_cmpeq_epi8(hi, newline);
+		__m256i seplo = _mm256_or_si256(nllo, _mm256_or_si256(_mm256_cmpeq_epi8(lo, blank),
+								      _mm256_cmpeq_epi8(lo, tab)));
+		__m256i sephi = _mm256_or_si256(nlhi, _mm256_or_si256(_mm256_cmpeq_epi8(hi, blank),
+								      _mm256_cmpeq_epi8(hi, tab)));
 		std::uint64_t sep = mask(seplo) | std::uint64_t{mask(sephi)} << 32;
 		std::uint64_t nl = mask(nllo) | std::uint64_t{mask(nlhi)} << 32;
 		std::uint64_t starts = ~sep & (sep << 1 | carry);
@@ -132,13 +133,14 @@ SITKO_AVX2 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
 	std::size_t i = 0, n = 0;
 
 	for (; i + 2 * LANES <= block.size(); i += 2 * LANES) {
-		std::uint64_t found = mask(_mm256_cmpeq_epi8(load(p + i), want)) |
-		                      std::uint64_t{mask(_mm256_cmpeq_epi8(load(p + i + LANES), want))}
-		                              << 32;
+		std::uint64_t found =
+			mask(_mm256_cmpeq_epi8(load(p + i), want)) |
+			std::uint64_t{mask(_mm256_cmpeq_epi8(load(p + i + LANES), want))} << 32;
 		auto count = static_cast<std::size_t>(__builtin_popcountll(found));
 		auto base = static_cast<std::uint32_t>(i);
 		for (std::size_t k = 0; k < 4; k++) {
-			at[n + k] = base + static_cast<std::uint32_t>(__builtin_ctzll(found | 1ull << 63));
+			at[n + k] = base +
+				    static_cast<std::uint32_t>(__builtin_ctzll(found | 1ull << 63));
 			found &= found - 1;
 		}
 		for (std::size_t k = 4; k < count; k++) {
@@ -165,8 +167,9 @@ SITKO_AVX2 std::size_t findprefix(bytes block, const prefixset &set)
 		__m256i hits = _mm256_setzero_si256();
 		for (std::size_t k = 0; k < set.n; k++)
 			hits = _mm256_or_si256(
-				hits, _mm256_and_si256(_mm256_cmpeq_epi8(first, splat(set.prefix[k][0])),
-			                               _mm256_cmpeq_epi8(fourth, splat(set.prefix[k][3]))));
+				hits, _mm256_and_si256(
+					      _mm256_cmpeq_epi8(first, splat(set.prefix[k][0])),
+					      _mm256_cmpeq_epi8(fourth, splat(set.prefix[k][3]))));
 		for (std::uint32_t m = mask(hits); m != 0; m &= m - 1) {
 			std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(m));
 			for (std::size_t k = 0; k < set.n; k++)

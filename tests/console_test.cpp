@@ -22,7 +22,8 @@ TEST(console, table)
 {
 	const consolecase cases[] = {
 		{"census", "empty input", "", "cyfry= 0000000000,białeznaki= 0, inne= 0\n"},
-		{"census", "digits, white, other", "a1 1\n", "cyfry= 0200000000,białeznaki= 2, inne= 1\n"},
+		{"census", "digits, white, other", "a1 1\n",
+		 "cyfry= 0200000000,białeznaki= 2, inne= 1\n"},
 		{"census", "CR is other", "\r\n", "cyfry= 0000000000,białeznaki= 1, inne= 1\n"},
 		{"census", "counts run together", "111111111111222",
 		 "cyfry= 01230000000,białeznaki= 0, inne= 0\n"},
@@ -49,7 +50,8 @@ TEST(console, table)
 		{"wordcount", "high bytes belong to words", "zażółć gęślą", "0219\n"},
 		{"wordcount", "separators only", " \t\n", "103\n"},
 		{"wordcount", "lone carriage returns", "a\rb\r", "014\n"},
-		{"census", "lone carriage return", "\r", "cyfry= 0000000000,białeznaki= 0, inne= 1\n"},
+		{"census", "lone carriage return", "\r",
+		 "cyfry= 0000000000,białeznaki= 0, inne= 1\n"},
 		{"eofvalue", "input ignored", "anything\n", "-10"},
 	};
 	for (const auto &c : cases) {
@@ -64,9 +66,9 @@ TEST(console, table)
 TEST(console, thermotable)
 {
 	const char *table = "  0 -17.8\n 20  -6.7\n 40   4.4\n 60  15.6\n 80  26.7\n"
-	                    "100  37.8\n120  48.9\n140  60.0\n160  71.1\n180  82.2\n"
-	                    "200  93.3\n220 104.4\n240 115.6\n260 126.7\n280 137.8\n"
-	                    "300 148.9\n";
+			    "100  37.8\n120  48.9\n140  60.0\n160  71.1\n180  82.2\n"
+			    "200  93.3\n220 104.4\n240 115.6\n260 126.7\n280 137.8\n"
+			    "300 148.9\n";
 	for (auto from : {sitko::test::source::file, sitko::test::source::closed}) {
 		auto r = run("thermotable", "ignored\n", from);
 		EXPECT_EQ(r.out, table);

@@ -19,17 +19,9 @@ struct subject {
 };
 
 const subject subjects[] = {
-	{"longline", true},
-	{"lineorder", true},
-	{"reservedwords", true},
-	{"wordtree", true},
-	{"census", true},
-	{"census-cases", true},
-	{"charcount", true},
-	{"linecount", true},
-	{"wordcount", true},
-	{"thermotable", false},
-	{"eofvalue", false},
+	{"longline", true},  {"lineorder", true},    {"reservedwords", true}, {"wordtree", true},
+	{"census", true},    {"census-cases", true}, {"charcount", true},     {"linecount", true},
+	{"wordcount", true}, {"thermotable", false}, {"eofvalue", false},
 };
 
 // Something every program has a report for, keywords included.
@@ -55,15 +47,13 @@ TEST(faults, empty_report_is_no_failure)
 		const char *name;
 		const char *input;
 	} cases[] = {
-		{"longline", ""},
-		{"lineorder", ""},
-		{"reservedwords", "no keyword here\n"},
-		{"wordtree", ""},
-		{"wordtree", "  \n\t"},
+		{"longline", ""}, {"lineorder", ""},      {"reservedwords", "no keyword here\n"},
+		{"wordtree", ""}, {"wordtree", "  \n\t"},
 	};
 	for (sink to : {sink::pipe, sink::full, sink::closed, sink::readonly})
 		for (const auto &c : cases) {
-			SCOPED_TRACE(std::string(c.name) + " sink " + std::to_string(static_cast<int>(to)));
+			SCOPED_TRACE(std::string(c.name) + " sink " +
+				     std::to_string(static_cast<int>(to)));
 			auto r = run(c.name, c.input, source::file, to);
 			EXPECT_EQ(r.status, 0);
 			EXPECT_EQ(r.out, "");
@@ -84,8 +74,9 @@ TEST(faults, nonblocking_and_slow_descriptors)
 	for (const auto &s : subjects) {
 		auto plain = run(s.name, input);
 		for (auto [from, to] : ways) {
-			SCOPED_TRACE(std::string(s.name) + " source " + std::to_string(static_cast<int>(from)) +
-			             " sink " + std::to_string(static_cast<int>(to)));
+			SCOPED_TRACE(std::string(s.name) + " source " +
+				     std::to_string(static_cast<int>(from)) + " sink " +
+				     std::to_string(static_cast<int>(to)));
 			auto r = run(s.name, input, from, to);
 			EXPECT_EQ(r.out, plain.out);
 			EXPECT_EQ(r.status, 0);

@@ -71,7 +71,8 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 
 	if (from == source::file)
 		in[0] = inputfile(input);
-	else if ((from == source::trickle || from == source::nonblocking) && pipe2(in, O_CLOEXEC) != 0)
+	else if ((from == source::trickle || from == source::nonblocking) &&
+		 pipe2(in, O_CLOEXEC) != 0)
 		std::abort();
 	else if (from == source::directory)
 		in[0] = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -145,7 +146,8 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 		if (feed >= 0 && fds[0].revents != 0) {
 			// One byte per write, so the program sees the input in the
 			// smallest pieces a pipe can deliver.
-			if ((fds[0].revents & POLLOUT) == 0 || write(feed, input.data() + fed, 1) != 1) {
+			if ((fds[0].revents & POLLOUT) == 0 ||
+			    write(feed, input.data() + fed, 1) != 1) {
 				close(feed);
 				feed = -1;
 			} else if (++fed == input.size()) {

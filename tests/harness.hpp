@@ -9,18 +9,18 @@
 namespace sitko::test {
 
 enum class source {
-	file,      // a regular file holding the input
-	trickle,   // a pipe written one byte per write
-	closed,    // no standard input at all
-	directory, // a directory, so every read fails
+	file,        // a regular file holding the input
+	trickle,     // a pipe written one byte per write
+	closed,      // no standard input at all
+	directory,   // a directory, so every read fails
 	nonblocking, // a pipe left O_NONBLOCK, written one byte at a time, slowly
 };
 
 enum class sink {
-	pipe,   // collected into outcome::out
-	full,   // /dev/full, so every write fails
-	closed, // no standard output at all
-	broken, // a pipe whose reader has already gone
+	pipe,        // collected into outcome::out
+	full,        // /dev/full, so every write fails
+	closed,      // no standard output at all
+	broken,      // a pipe whose reader has already gone
 	readonly,    // a descriptor open for reading only, so every write fails
 	slow,        // a pipe read slowly into outcome::out, so writes block
 	nonblocking, // the same pipe left O_NONBLOCK, so writes find it full
@@ -37,8 +37,8 @@ struct outcome {
 std::string program(std::string_view name);
 // The program's path as a shell would start it, behind the emulator if any.
 std::string commandline(std::string_view name);
-outcome run(std::string_view name, std::string_view input,
-            source from = source::file, sink to = sink::pipe);
+outcome run(std::string_view name, std::string_view input, source from = source::file,
+	    sink to = sink::pipe);
 
 } // namespace sitko::test
 

@@ -16,7 +16,7 @@ constexpr long long LINE = 6; // "ab cd\n"
 std::string count(const char *name)
 {
 	std::string command = "yes 'ab cd' | head -c " + std::to_string(SIZE) + " | " +
-	                      sitko::test::commandline(name);
+			      sitko::test::commandline(name);
 	std::string out;
 	FILE *p = popen(command.c_str(), "r");
 	if (p == nullptr)
@@ -39,5 +39,5 @@ TEST(huge_input, counters)
 	EXPECT_EQ(count("charcount"), std::to_string(SIZE) + "\n");
 	EXPECT_EQ(count("linecount"), std::to_string(lines) + "\n");
 	EXPECT_EQ(count("wordcount"),
-	          std::to_string(lines) + std::to_string(words) + std::to_string(SIZE) + "\n");
+		  std::to_string(lines) + std::to_string(words) + std::to_string(SIZE) + "\n");
 }

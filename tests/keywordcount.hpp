@@ -14,13 +14,13 @@
 
 namespace sitko::test {
 
-inline constexpr const char *keywords[] = {"auto",    "break",    "case", "char",
-                                           "const",   "continue", "default", "unsigned",
-                                           "void",    "volatile", "while"};
+inline constexpr const char *keywords[] = {"auto",  "break",    "case",    "char",
+					   "const", "continue", "default", "unsigned",
+					   "void",  "volatile", "while"};
 inline constexpr std::size_t KEYWORDS = sizeof keywords / sizeof *keywords;
 
 inline std::array<long, KEYWORDS> keywordcounts(const unsigned char *data, std::size_t size,
-                                                bool skipping)
+						bool skipping)
 {
 	prefixset keys = {{}, 0};
 	for (const char *k : keywords)

@@ -94,7 +94,8 @@ TEST(longline, lines_across_buffer_refills)
 			text += '\n';
 		}
 		text += "tail without newline";
-		auto from = size > 100000 ? sitko::test::source::file : sitko::test::source::trickle;
+		auto from =
+			size > 100000 ? sitko::test::source::file : sitko::test::source::trickle;
 		auto r = run("longline", text, from);
 		EXPECT_EQ(r.out, longest(text));
 		EXPECT_EQ(r.status, 0);

@@ -27,15 +27,18 @@ TEST(yearday, table)
 	struct {
 		int year, month, day, expected;
 	} cases[] = {
-		{403, 3, 1, 60},   {404, 3, 1, 61},    {100, 12, 31, 365}, {400, 12, 31, 366},
-		{403, 2, 40, 71},  {403, 1, 5, 5},     {403, 0, 5, 5},     {403, -7, 5, 5},
-		{-4, 3, 1, 61},    {-100, 3, 1, 60},   {-400, 3, 1, 61},   {2023, 13, 1, 366},
-		{2024, 13, 0, 366}, {2023, 99, 1, 366}, {2023, INT_MAX, 0, 365},
-		{2023, 2, INT_MAX, INT_MIN + 30},
+		{403, 3, 1, 60},         {404, 3, 1, 61},
+		{100, 12, 31, 365},      {400, 12, 31, 366},
+		{403, 2, 40, 71},        {403, 1, 5, 5},
+		{403, 0, 5, 5},          {403, -7, 5, 5},
+		{-4, 3, 1, 61},          {-100, 3, 1, 60},
+		{-400, 3, 1, 61},        {2023, 13, 1, 366},
+		{2024, 13, 0, 366},      {2023, 99, 1, 366},
+		{2023, INT_MAX, 0, 365}, {2023, 2, INT_MAX, INT_MIN + 30},
 	};
 	for (const auto &c : cases) {
 		SCOPED_TRACE(std::to_string(c.year) + "-" + std::to_string(c.month) + "-" +
-		             std::to_string(c.day));
+			     std::to_string(c.day));
 		EXPECT_EQ(day_of_year(c.year, c.month, c.day), c.expected);
 	}
 }
@@ -45,9 +48,17 @@ TEST(month_day, table)
 	struct {
 		int year, yearday, month, day;
 	} cases[] = {
-		{404, 60, 2, 29},  {403, 60, 3, 1},   {403, 31, 1, 31},  {403, 32, 2, 1},
-		{403, 365, 12, 31}, {404, 366, 12, 31}, {403, 0, 1, 0},   {403, -5, 1, -5},
-		{403, 366, 12, 32}, {403, 400, 12, 66}, {403, INT_MAX, 12, INT_MAX - 334},
+		{404, 60, 2, 29},
+		{403, 60, 3, 1},
+		{403, 31, 1, 31},
+		{403, 32, 2, 1},
+		{403, 365, 12, 31},
+		{404, 366, 12, 31},
+		{403, 0, 1, 0},
+		{403, -5, 1, -5},
+		{403, 366, 12, 32},
+		{403, 400, 12, 66},
+		{403, INT_MAX, 12, INT_MAX - 334},
 	};
 	for (const auto &c : cases) {
 		SCOPED_TRACE(std::to_string(c.year) + " day " + std::to_string(c.yearday));
@@ -77,9 +88,10 @@ TEST(yearday, inverses_over_many_years)
 
 TEST(month_name, table)
 {
-	const char *names[] = {"błędny miesiąc", "styczeń", "luty", "marzec", "kwiecień",
-	                       "maj", "czerwiec", "lipiec", "sierpień", "wrzesień",
-	                       "październik", "listopad", "grudzień"};
+	const char *names[] = {"błędny miesiąc", "styczeń",  "luty",        "marzec",
+			       "kwiecień",       "maj",      "czerwiec",    "lipiec",
+			       "sierpień",       "wrzesień", "październik", "listopad",
+			       "grudzień"};
 	for (int n = 0; n <= 12; n++)
 		EXPECT_STREQ(month_name(n), names[n]);
 	for (int n : {13, -5, INT_MIN, INT_MAX})
@@ -93,16 +105,30 @@ TEST(atoi, table)
 		const char *text;
 		int expected;
 	} cases[] = {
-		{"  -42a", -42},         {"+7", 7},
-		{"+-7", 0},              {"", 0},
-		{"abc", 0},              {"-", 0},
-		{"- 5", 0},              {"\t\n\v\f\r 12", 12},
-		{"007", 7},              {"12 34", 12},
-		{"2147483647", INT_MAX}, {"2147483648", INT_MIN},
-		{"-2147483648", INT_MIN}, {"-2147483649", INT_MAX},
-		{"4294967296", 0},       {"99999999999999999999", 1661992959},
-		{"\xc2\xa0" "5", 0},     {"\x85" "5", 0},
-		{"5\xb9", 5},            {"\xff", 0},
+		{"  -42a", -42},
+		{"+7", 7},
+		{"+-7", 0},
+		{"", 0},
+		{"abc", 0},
+		{"-", 0},
+		{"- 5", 0},
+		{"\t\n\v\f\r 12", 12},
+		{"007", 7},
+		{"12 34", 12},
+		{"2147483647", INT_MAX},
+		{"2147483648", INT_MIN},
+		{"-2147483648", INT_MIN},
+		{"-2147483649", INT_MAX},
+		{"4294967296", 0},
+		{"99999999999999999999", 1661992959},
+		{"\xc2\xa0"
+		 "5",
+		 0},
+		{"\x85"
+		 "5",
+		 0},
+		{"5\xb9", 5},
+		{"\xff", 0},
 	};
 	for (const auto &c : cases) {
 		SCOPED_TRACE(c.text);
@@ -132,7 +158,8 @@ TEST(canonrect, table)
 	} cases[] = {
 		{{{-1, -1}, {-3, 4}}, {{-3, -1}, {-1, 4}}},
 		{{{3, 3}, {3, 3}}, {{3, 3}, {3, 3}}},
-		{{{INT_MAX, INT_MIN}, {INT_MIN, INT_MAX}}, {{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}}},
+		{{{INT_MAX, INT_MIN}, {INT_MIN, INT_MAX}},
+		 {{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}}},
 	};
 	for (const auto &c : cases) {
 		rect got = canonrect(c.in);

@@ -20,11 +20,13 @@ namespace {
 // Bytes drawn mostly from the ones the kernels look for.
 std::vector<unsigned char> randomblock(std::mt19937 &rng, std::size_t n)
 {
-	static const unsigned char likely[] = {' ', '\n', '\t', '0', '5', '9', 'a', '\r', 0x80, 0xff};
+	static const unsigned char likely[] = {' ', '\n', '\t', '0',  '5',
+					       '9', 'a',  '\r', 0x80, 0xff};
 	std::vector<unsigned char> block(n);
 	for (auto &c : block) {
 		auto r = static_cast<unsigned>(rng());
-		c = r % 4 == 0 ? static_cast<unsigned char>(r >> 8) : likely[(r >> 8) % sizeof likely];
+		c = r % 4 == 0 ? static_cast<unsigned char>(r >> 8)
+			       : likely[(r >> 8) % sizeof likely];
 	}
 	return block;
 }
@@ -65,7 +67,8 @@ TEST(scan, tally_matches_scalar)
 			scalar::tally(b, set, want);
 			avx2::tally(b, set, got);
 			for (std::size_t k = 0; k < set.n; k++)
-				ASSERT_EQ(got[k], want[k]) << "length " << n << " value " << +set.value[k];
+				ASSERT_EQ(got[k], want[k])
+					<< "length " << n << " value " << +set.value[k];
 		}
 	}
 #else
@@ -136,9 +139,11 @@ TEST(scan, findprefix_matches_scalar)
 		for (int round = 0; round < 4; round++) {
 			auto block = randomblock(rng, n);
 			if (n >= 4 && round > 0) // plant a prefix at a random place
-				memcpy(block.data() + rng() % (n - 3), set.prefix[rng() % set.n].data(), 4);
+				memcpy(block.data() + rng() % (n - 3),
+				       set.prefix[rng() % set.n].data(), 4);
 			bytes b(block.data(), n);
-			ASSERT_EQ(avx2::findprefix(b, set), scalar::findprefix(b, set)) << "length " << n;
+			ASSERT_EQ(avx2::findprefix(b, set), scalar::findprefix(b, set))
+				<< "length " << n;
 		}
 	}
 #else

@@ -46,20 +46,29 @@ TEST(getword, table)
 	const std::string a150(150, 'a');
 	const getwordcase cases[] = {
 		{"empty input", "", {{EOF, ""}}},
-		{"words and a sign", "  foo42+bar", {{'f', "foo42"}, {'+', "+"}, {'b', "bar"}, {EOF, ""}}},
+		{"words and a sign",
+		 "  foo42+bar",
+		 {{'f', "foo42"}, {'+', "+"}, {'b', "bar"}, {EOF, ""}}},
 		{"digit starts no word", "9lives", {{'9', "9"}, {'l', "lives"}, {EOF, ""}}},
-		{"underscore stands alone", "x_while",
+		{"underscore stands alone",
+		 "x_while",
 		 {{'x', "x"}, {'_', "_"}, {'w', "while"}, {EOF, ""}}},
 		{"white space of every kind", "\t\n\v\f\r a \n", {{'a', "a"}, {EOF, ""}}},
 		{"high byte after white space", " \xc5", {{197, "\xc5"}, {EOF, ""}}},
-		{"high byte after a word keeps its value", "ab\xc5x",
+		{"high byte after a word keeps its value",
+		 "ab\xc5x",
 		 {{'a', "ab"}, {197, "\xc5"}, {'x', "x"}, {EOF, ""}}},
-		{"0xFF after a word is not end of input", "while\xffwhile",
+		{"0xFF after a word is not end of input",
+		 "while\xffwhile",
 		 {{'w', "while"}, {255, "\xff"}, {'w', "while"}, {EOF, ""}}},
-		{"NUL is a character", std::string("a\0b", 3), {{'a', "a"}, {0, ""}, {'b', "b"}, {EOF, ""}}},
-		{"150 letters split at the limit", a150,
+		{"NUL is a character",
+		 std::string("a\0b", 3),
+		 {{'a', "a"}, {0, ""}, {'b', "b"}, {EOF, ""}}},
+		{"150 letters split at the limit",
+		 a150,
 		 {{'a', std::string(99, 'a')}, {'a', std::string(51, 'a')}, {EOF, ""}}},
-		{"digits after the limit come one by one", std::string(99, 'a') + "12b",
+		{"digits after the limit come one by one",
+		 std::string(99, 'a') + "12b",
 		 {{'a', std::string(99, 'a')}, {'1', "1"}, {'2', "2"}, {'b', "b"}, {EOF, ""}}},
 	};
 	for (const auto &c : cases) {
@@ -90,7 +99,8 @@ TEST(reservedwords, table)
 		{"digits belong to the word", "unsigned2", ""},
 		{"words not in the table", "int for if else return", ""},
 		{"0xFF after a word ends nothing", "while\xffwhile break", "   1 break   2 while"},
-		{"every keyword", "auto break case char const continue default unsigned void volatile while",
+		{"every keyword",
+		 "auto break case char const continue default unsigned void volatile while",
 		 "   1 auto   1 break   1 case   1 char   1 const   1 continue   1 default"
 		 "   1 unsigned   1 void   1 volatile   1 while"},
 	};
@@ -155,23 +165,25 @@ namespace {
 std::array<long, sitko::test::KEYWORDS> keywordcounts(const std::string &input, bool skipping)
 {
 	return sitko::test::keywordcounts(reinterpret_cast<const unsigned char *>(input.data()),
-	                                  input.size(), skipping);
+					  input.size(), skipping);
 }
 
 } // namespace
 
 TEST(skipquiet, counts_as_without_it)
 {
-	const char *const pieces[] = {"while", "whil", "hile", "case", "cas", "9", "x", "_",
-	                              " ", "\n", "+", "\xc5", "\xff", "unsigned", "void",
-	                              "volatile", "auto", "a", "12", "char", "co", "nst"};
+	const char *const pieces[] = {"while", "whil",     "hile", "case",     "cas",  "9",
+				      "x",     "_",        " ",    "\n",       "+",    "\xc5",
+				      "\xff",  "unsigned", "void", "volatile", "auto", "a",
+				      "12",    "char",     "co",   "nst"};
 	std::mt19937 rng(5);
 	for (int round = 0; round < 2000; round++) {
 		std::string input;
 		std::size_t n = rng() % 60;
 		for (std::size_t i = 0; i < n; i++) {
 			if (rng() % 50 == 0)
-				input += std::string(90 + rng() % 20, 'q'); // words cut at the limit
+				input +=
+					std::string(90 + rng() % 20, 'q'); // words cut at the limit
 			input += pieces[rng() % (sizeof pieces / sizeof *pieces)];
 		}
 		ASSERT_EQ(keywordcounts(input, true), keywordcounts(input, false)) << input;
@@ -181,10 +193,14 @@ TEST(skipquiet, counts_as_without_it)
 TEST(skipquiet, cut_words_and_digit_runs)
 {
 	const std::string cases[] = {
-		std::string(99, 'a') + "while",   std::string(98, 'a') + "while",
-		"123while",                        "x_while while_x",
-		std::string(99, 'a') + "1while",  std::string(300, 'w') + "hile",
-		"whilewhile while",                "9999999999999999while",
+		std::string(99, 'a') + "while",
+		std::string(98, 'a') + "while",
+		"123while",
+		"x_while while_x",
+		std::string(99, 'a') + "1while",
+		std::string(300, 'w') + "hile",
+		"whilewhile while",
+		"9999999999999999while",
 	};
 	for (const auto &input : cases)
 		EXPECT_EQ(keywordcounts(input, true), keywordcounts(input, false)) << input;

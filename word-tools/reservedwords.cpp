@@ -26,9 +26,9 @@ constexpr int KEYWORD_COUNT = 11;
 // binsearch needs the table in ascending strcmp order; skipquiet() needs
 // every keyword to be at least four bytes long.
 key keytab[KEYWORD_COUNT] = {
-	{"auto", 0},     {"break", 0},   {"case", 0},     {"char", 0},
-	{"const", 0},    {"continue", 0}, {"default", 0}, {"unsigned", 0},
-	{"void", 0},     {"volatile", 0}, {"while", 0},
+	{"auto", 0},  {"break", 0},    {"case", 0},    {"char", 0},
+	{"const", 0}, {"continue", 0}, {"default", 0}, {"unsigned", 0},
+	{"void", 0},  {"volatile", 0}, {"while", 0},
 };
 
 // The order of strcmp, bytes compared as unsigned, inline: a call per probe

@@ -51,8 +51,8 @@ void *store(std::size_t n)
 {
 	n = (n + alignof(tnode) - 1) & ~(alignof(tnode) - 1);
 	if (n > storeleft) {
-		std::size_t size = n + sizeof(storeblock) > STORE_BLOCK ? n + sizeof(storeblock)
-		                                                         : STORE_BLOCK;
+		std::size_t size =
+			n + sizeof(storeblock) > STORE_BLOCK ? n + sizeof(storeblock) : STORE_BLOCK;
 		auto *block = static_cast<storeblock *>(malloc(size));
 		if (block == nullptr)
 			outofmemory();
@@ -98,7 +98,8 @@ tnode **slotfor(const char *word, std::uint64_t hash)
 {
 	std::size_t mask = slotcount - 1;
 	for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask)
-		if (slots[i] == nullptr || (slots[i]->hash == hash && strcmp(slots[i]->word, word) == 0))
+		if (slots[i] == nullptr ||
+		    (slots[i]->hash == hash && strcmp(slots[i]->word, word) == 0))
 			return &slots[i];
 }
 

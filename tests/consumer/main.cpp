@@ -16,7 +16,7 @@ int main()
 	int month, day;
 	sitko::month_day(2024, sitko::day_of_year(2024, 3, 1), &month, &day);
 	sitko::rect r = sitko::canonrect({sitko::makepoint(5, 7), sitko::makepoint(2, 1)});
-	printf("%d %s %d %d,%d\n", sitko::atoi(" -42x"), sitko::month_name(month), day,
-	       r.p1.x, r.p2.y);
+	printf("%d %s %d %d,%d\n", sitko::atoi(" -42x"), sitko::month_name(month), day, r.p1.x,
+	       r.p2.y);
 	return 0;
 }

@@ -1,0 +1,15 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# The tree is formatted as .clang-format says.  Skipped (status 77) without
+# clang-format.
+# usage: format_test.sh sourcedir
+set -u
+cd "$1" || exit 1
+command -v clang-format >/dev/null || {
+	echo "skipped: clang-format is not installed (Debian package clang-format)"
+	exit 77
+}
+files=$(find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.hpp' \) -print | sort)
+# shellcheck disable=SC2086
+clang-format --dry-run -Werror $files || exit 1
+echo "format: $(echo "$files" | wc -l) files as .clang-format says"
