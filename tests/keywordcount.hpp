@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <span>
 
 #include "getch.hpp"
 #include "getword.hpp"
@@ -19,13 +20,19 @@ inline constexpr const char *keywords[] = {"auto",  "break",    "case",    "char
 					   "void",  "volatile", "while"};
 inline constexpr std::size_t KEYWORDS = sizeof keywords / sizeof *keywords;
 
+// With pieces, the input comes through the buffer in pieces of those sizes,
+// one refill each, as from a pipe.
 inline std::array<long, KEYWORDS> keywordcounts(const unsigned char *data, std::size_t size,
-						bool skipping)
+						bool skipping,
+						std::span<const std::size_t> pieces = {})
 {
 	prefixset keys = {{}, 0};
 	for (const char *k : keywords)
 		memcpy(keys.prefix[keys.n++].data(), k, 4);
-	setinput(data, size);
+	if (pieces.empty())
+		setinput(data, size);
+	else
+		setinput(data, size, pieces);
 	pushedback = NOTHING_PUSHED;
 	std::array<long, KEYWORDS> counts{};
 	char word[WORD_CAPACITY];
