@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ready.hpp"
@@ -108,6 +110,29 @@ std::span<const unsigned char> refillblock()
 	if (!refill())
 		return {};
 	return {in.pos, in.end};
+}
+
+// Only before the first read: later, some of the rest may sit in the buffer.
+long long skipregular()
+{
+	if (frommemory || ended || in.fills != 0)
+		return 0;
+	struct stat st;
+	if (fstat(STDIN_FILENO, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+		return 0;
+	// A descriptor that cannot be read must fail as reading it would.
+	int flags = fcntl(STDIN_FILENO, F_GETFL);
+	if (flags < 0 || (flags & O_ACCMODE) == O_WRONLY)
+		return 0;
+	off_t from = lseek(STDIN_FILENO, 0, SEEK_CUR);
+	if (from < 0 || from >= st.st_size)
+		return 0;
+	off_t to = lseek(STDIN_FILENO, 0, SEEK_END);
+	if (to < from) {
+		lseek(STDIN_FILENO, from, SEEK_SET);
+		return 0;
+	}
+	return static_cast<long long>(to - from);
 }
 
 bool inputfailed()

@@ -31,6 +31,13 @@ int fillinput();
 std::span<const unsigned char> getblock();
 std::span<const unsigned char> refillblock();
 bool inputfailed();
+// Where standard input is a regular file whose size can be trusted, moves
+// its offset to the end without reading and returns how many bytes that
+// passed over; the bytes count as read.  0 where it cannot tell: a pipe, a
+// terminal, a file whose size says 0 (as /proc files do), or input already
+// begun.  Reading goes on as usual afterwards, so bytes beyond the size
+// (a file that grows) are read and counted as well.
+long long skipregular();
 void setinput(const unsigned char *bytes, std::size_t n);
 void setinput(const unsigned char *bytes, std::size_t n, std::span<const std::size_t> sizes);
 

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "harness.hpp"
 
@@ -77,4 +81,79 @@ TEST(console, thermotable)
 	auto r = run("eofvalue", "", sitko::test::source::closed);
 	EXPECT_EQ(r.out, "-10");
 	EXPECT_EQ(r.status, 0);
+}
+
+namespace {
+
+struct shellrun {
+	std::string out;
+	int status;
+};
+
+// Runs a shell command with $P standing for the program and $F for a file.
+shellrun shell(const std::string &program, const std::string &file, const std::string &command)
+{
+	std::string line = "P='" + sitko::test::commandline(program) + "' F='" + file +
+			   "' sh -c '" + command + "'";
+	shellrun r{"", -1};
+	FILE *p = popen(line.c_str(), "r");
+	if (p == nullptr)
+		return r;
+	char chunk[256];
+	std::size_t n;
+	while ((n = fread(chunk, 1, sizeof chunk, p)) > 0)
+		r.out.append(chunk, n);
+	int status = pclose(p);
+	r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+	return r;
+}
+
+std::string contents(const char *path)
+{
+	std::string s;
+	FILE *f = fopen(path, "rb");
+	if (f == nullptr)
+		return s;
+	char chunk[4096];
+	std::size_t n;
+	while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+		s.append(chunk, n);
+	fclose(f);
+	return s;
+}
+
+} // namespace
+
+// charcount answers a regular file from its size and offset, and leaves the
+// offset at the end; everything else it reads.
+TEST(console, charcount_from_the_file_size)
+{
+	char path[] = "/tmp/charcount.XXXXXX";
+	int fd = mkstemp(path);
+	ASSERT_GE(fd, 0);
+	const std::string text(1000, 'x');
+	ASSERT_EQ(write(fd, text.data(), text.size()), 1000);
+	close(fd);
+	const std::string proc = std::to_string(contents("/proc/version").size()) + "\n";
+	const struct {
+		const char *label;
+		const char *command;
+		std::string out;
+		int status;
+	} cases[] = {
+		{"whole file", "$P < $F", "1000\n", 0},
+		{"after the first 100 bytes", "{ head -c 100 >/dev/null; $P; } < $F", "900\n", 0},
+		{"offset left at the end", "{ $P; cat; } < $F", "1000\n", 0},
+		{"offset past the end", "{ head -c 5000 >/dev/null; $P; } < $F", "0\n", 0},
+		{"a pipe", "cat $F | $P", "1000\n", 0},
+		{"a size of 0 that is not the truth", "$P < /proc/version", proc, 0},
+		{"open for writing only", "$P 0>>$F", "0\n", 1},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.label);
+		auto r = shell("charcount", path, c.command);
+		EXPECT_EQ(r.out, c.out);
+		EXPECT_EQ(r.status, c.status);
+	}
+	unlink(path);
 }
