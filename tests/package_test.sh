@@ -3,7 +3,8 @@
 # The suite as other projects meet it.
 #   cmake       install into a fresh prefix; a C++17 consumer finds the
 #               package with COMPONENTS and stays C++17; an unknown component
-#               fails clearly; the manifest lists every installed file
+#               fails clearly, and so does a request for 0.0.9; the manifest
+#               lists every installed file
 #   pkg-config  the same consumer built with pkg-config's flags
 #   embed       a C++17 parent with a demo target of its own embeds the tree
 #               with add_subdirectory, without GoogleTest and with CI=true;
@@ -58,6 +59,11 @@ cmake)
 		fail "an unknown component was accepted"
 	fi
 	grep -q "sitko has no component 'nosuch'" "$work/log" || fail "no clear message: $(cat "$work/log")"
+	# In a 0.x series each minor version may break the interface.
+	if configure -S "$source/tests/consumer" -B "$work/older" -DSITKO_VERSION=0.0.9 \
+	             -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null 2>&1; then
+		fail "0.0.9 was taken as compatible"
+	fi
 	;;
 pkg-config)
 	cmake --install "$build" --prefix "$prefix" >/dev/null
