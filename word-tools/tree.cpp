@@ -14,6 +14,7 @@
 
 #include "finish.hpp"
 #include "output.hpp"
+#include "wordhash.hpp"
 
 namespace sitko {
 
@@ -79,20 +80,12 @@ tnode *talloc(const char *word, std::size_t len, std::uint64_t hash)
 	return p;
 }
 
-// The index: open addressing with linear probing, kept at most half full.
+// The index: open addressing with linear probing, kept at most half full,
+// hashed with a key drawn when the first word arrives.
 tnode **slots;
 std::size_t slotcount;
 std::size_t used;
-
-std::uint64_t hashof(const char *word, std::size_t &len)
-{
-	std::uint64_t h = 0xcbf29ce484222325u; // FNV-1a
-	const char *p = word;
-	for (; *p != '\0'; p++)
-		h = (h ^ static_cast<unsigned char>(*p)) * 0x100000001b3u;
-	len = static_cast<std::size_t>(p - word);
-	return h ^ (h >> 29);
-}
+hashkey key;
 
 tnode **slotfor(const char *word, std::uint64_t hash)
 {
@@ -107,6 +100,8 @@ void grow()
 {
 	tnode **old = slots;
 	std::size_t oldcount = slotcount;
+	if (slotcount == 0)
+		key = randomkey();
 	slotcount = slotcount == 0 ? 1024 : 2 * slotcount;
 	slots = static_cast<tnode **>(calloc(slotcount, sizeof *slots));
 	if (slots == nullptr)
@@ -181,10 +176,10 @@ tnode *insert(tnode *p, tnode *n)
 
 tnode *addtree(tnode *root, const char *w)
 {
-	std::size_t len;
-	std::uint64_t hash = hashof(w, len);
 	if (2 * (used + 1) > slotcount)
 		grow();
+	std::size_t len = strlen(w);
+	std::uint64_t hash = wordhash(w, len, key);
 	tnode **slot = slotfor(w, hash);
 	if (*slot != nullptr) {
 		(*slot)->count++;
