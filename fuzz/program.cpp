@@ -20,8 +20,6 @@
 #include "../line-filters/longline.cpp"
 static void reset()
 {
-	indexed = expected = nullptr;
-	nnewlines = nextnewline = 0;
 }
 #elif defined(SITKO_PROGRAM_lineorder)
 #include "../line-filters/alloc.cpp"

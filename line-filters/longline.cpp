@@ -4,9 +4,9 @@
 // A line is the bytes up to and including a newline, or up to end of input;
 // its length counts the newline.  Lines longer than LINE_CAPACITY - 1 bytes
 // come in pieces.  Of several longest lines the first one read is written.
-#include <cstdint>
 #include <cstring>
 
+#include "blocks.hpp"
 #include "finish.hpp"
 #include "input.hpp"
 #include "output.hpp"
@@ -21,14 +21,6 @@ const unsigned char *line; // the line last read: in the input buffer, or in hel
 unsigned char held[LINE_CAPACITY];
 unsigned char longest[LINE_CAPACITY];
 
-// Looking for each line's newline on its own costs more than everything else
-// the program does, so the newlines of each buffer are found all at once,
-// when it is first seen, and the lines are then taken from that list.
-std::uint32_t newlines[sitko::INPUT_CAPACITY];
-std::size_t nnewlines, nextnewline;
-const unsigned char *indexed;  // the buffer newlines[] describes
-const unsigned char *expected; // where the next line starts, unless refilled
-
 // Takes the bytes of the current line that are buffered, up to room of
 // them; ended tells whether the line (or its piece) is complete.
 sitko::bytes takeline(std::size_t room, bool &ended)
@@ -37,20 +29,14 @@ sitko::bytes takeline(std::size_t room, bool &ended)
 	ended = false;
 	if (buffered.empty())
 		return {};
-	if (buffered.data() != expected) {
-		indexed = buffered.data();
-		nnewlines = sitko::findall(buffered, '\n', newlines);
-		nextnewline = 0;
-	}
-	auto start = static_cast<std::size_t>(buffered.data() - indexed);
 	std::size_t n = buffered.size() < room ? buffered.size() : room;
 	ended = n == room;
-	if (nextnewline < nnewlines && newlines[nextnewline] - start < n) {
-		n = newlines[nextnewline++] - start + 1;
+	std::size_t newline = sitko::findnext('\n');
+	if (newline < n) {
+		n = newline + 1;
 		ended = true;
 	}
 	sitko::skipinput(n);
-	expected = buffered.data() + n;
 	return buffered.first(n);
 }
 

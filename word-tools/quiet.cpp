@@ -11,19 +11,23 @@
 // the stretch was read.
 #include "quiet.hpp"
 
+#include "blocks.hpp"
 #include "classes.hpp"
 #include "getch.hpp"
-#include "input.hpp"
 
 namespace sitko {
 
 namespace {
 
-// The next prefix found, and the start of its run, for the buffer fill
-// that fill names; searched again only once the input has passed it.
-unsigned long fill;
-const unsigned char *next;
-const unsigned char *runstart;
+// The bytes a stretch may not end after: letters and digits, which could
+// be the start of a word that holds the prefix.
+constexpr std::array<bool, 256> wordbytes = [] {
+	std::array<bool, 256> t{};
+	for (int c = 0; c < 256; c++)
+		t[static_cast<std::size_t>(c)] =
+			(classes[static_cast<std::size_t>(c + 1)] & (ALPHA | DIGIT)) != 0;
+	return t;
+}();
 
 } // namespace
 
@@ -31,17 +35,7 @@ void skipquiet(const prefixset &keys)
 {
 	if (pushedback != NOTHING_PUSHED)
 		return;
-	const unsigned char *from = in.pos;
-	if (fill != in.fills || next == nullptr || from > next) {
-		bytes rest(from, in.end);
-		next = from + findprefix(rest, keys);
-		runstart = next;
-		while (runstart > from && isalnumchar(runstart[-1]))
-			runstart--;
-		fill = in.fills;
-	}
-	if (runstart > from)
-		in.pos = runstart;
+	skiptoprefix(keys, wordbytes);
 }
 
 } // namespace sitko
