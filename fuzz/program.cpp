@@ -41,6 +41,7 @@ static void reset()
 }
 #elif defined(SITKO_PROGRAM_wordtree)
 #include "../word-tools/getword.cpp"
+#include "../word-tools/letters.cpp"
 #include "../word-tools/randomkey.cpp"
 #include "../word-tools/tree.cpp"
 #include "../word-tools/wordtree.cpp"

@@ -76,4 +76,16 @@ void skiptoprefix(const prefixset &set, const std::array<bool, 256> &back)
 		skipinput(static_cast<std::size_t>(prefix.runstart - from));
 }
 
+void skipuntil(const std::array<bool, 256> &stop)
+{
+	for (auto block = peekblock(); !block.empty(); block = peekblock()) {
+		std::size_t k = 0;
+		while (k < block.size() && !stop[block[k]])
+			k++;
+		skipinput(k);
+		if (k < block.size())
+			return;
+	}
+}
+
 } // namespace sitko

@@ -24,6 +24,10 @@ std::size_t findnext(unsigned char c);
 // the same way.
 void skiptoprefix(const prefixset &set, const std::array<bool, 256> &back);
 
+// Passes over input up to the next byte marked in stop, refilling the
+// buffer as needed, or to the end of input.
+void skipuntil(const std::array<bool, 256> &stop);
+
 } // namespace sitko
 
 #endif

@@ -10,7 +10,7 @@
 #include "getch.hpp"
 #include "getword.hpp"
 #include "harness.hpp"
-#include "keywordcount.hpp"
+#include "wordloops.hpp"
 
 using sitko::test::run;
 
@@ -175,7 +175,9 @@ const std::size_t uneven[] = {3, 1, 7, 2};
 
 } // namespace
 
-TEST(skipquiet, counts_as_without_it)
+// Both programs' fast paths against their plain loops, on input made of
+// keyword pieces, cut words, digits, high bytes and separators.
+TEST(wordloops, fast_paths_as_without_them)
 {
 	const char *const pieces[] = {"while", "whil",     "hile", "case",     "cas",  "9",
 				      "x",     "_",        " ",    "\n",       "+",    "\xc5",
@@ -197,6 +199,12 @@ TEST(skipquiet, counts_as_without_it)
 		// remembers of a buffer must not outlive it.
 		ASSERT_EQ(keywordcounts(input, true, onebyte), plain) << input;
 		ASSERT_EQ(keywordcounts(input, true, uneven), plain) << input;
+		auto data = reinterpret_cast<const unsigned char *>(input.data());
+		auto words = sitko::test::treewords(data, input.size(), false);
+		ASSERT_EQ(sitko::test::treewords(data, input.size(), true), words) << input;
+		ASSERT_EQ(sitko::test::treewords(data, input.size(), true, onebyte), words)
+			<< input;
+		ASSERT_EQ(sitko::test::treewords(data, input.size(), true, uneven), words) << input;
 	}
 }
 

@@ -5,6 +5,7 @@
 #include "classes.hpp"
 #include "finish.hpp"
 #include "getword.hpp"
+#include "letters.hpp"
 #include "tree.hpp"
 
 int main()
@@ -14,7 +15,9 @@ int main()
 	char word[WORD_CAPACITY];
 	tnode *root = nullptr;
 
-	while (getword(word, WORD_CAPACITY) != EOF)
+	// Only words reach the tree, so what lies between them is passed over
+	// without a getword() call for each character.
+	while (skiptoletter(), getword(word, WORD_CAPACITY) != EOF)
 		if (isalphachar(static_cast<unsigned char>(word[0])))
 			root = addtree(root, word);
 	treeprint(root);

@@ -1,16 +1,23 @@
 // SPDX-License-Identifier: MIT
-// Keyword counts from getword() alone, or with skipquiet() before each call;
-// the tests and the fuzz target hold the two to the same counts.
-#ifndef SITKO_TEST_KEYWORDCOUNT_HPP
-#define SITKO_TEST_KEYWORDCOUNT_HPP
+// The two programs' word loops, plain and with their fast paths: keyword
+// counts from getword() alone or with skipquiet() before each call, and the
+// words wordtree hands to its tree, from getword() alone or with
+// skiptoletter() before each call.  The tests and the fuzz target hold each
+// fast path to its plain twin.
+#ifndef SITKO_TEST_WORDLOOPS_HPP
+#define SITKO_TEST_WORDLOOPS_HPP
 
 #include <array>
 #include <cstddef>
 #include <cstring>
 #include <span>
+#include <string>
+#include <vector>
 
+#include "classes.hpp"
 #include "getch.hpp"
 #include "getword.hpp"
+#include "letters.hpp"
 #include "quiet.hpp"
 
 namespace sitko::test {
@@ -46,6 +53,27 @@ inline std::array<long, KEYWORDS> keywordcounts(const unsigned char *data, std::
 				counts[k]++;
 	}
 	return counts;
+}
+
+inline std::vector<std::string> treewords(const unsigned char *data, std::size_t size,
+					  bool skipping, std::span<const std::size_t> pieces = {})
+{
+	if (pieces.empty())
+		setinput(data, size);
+	else
+		setinput(data, size, pieces);
+	pushedback = NOTHING_PUSHED;
+	std::vector<std::string> words;
+	char word[WORD_CAPACITY];
+	for (;;) {
+		if (skipping)
+			skiptoletter();
+		if (getword(word, WORD_CAPACITY) == EOF)
+			break;
+		if (isalphachar(static_cast<unsigned char>(word[0])))
+			words.emplace_back(word);
+	}
+	return words;
 }
 
 } // namespace sitko::test
