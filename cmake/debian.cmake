@@ -43,7 +43,12 @@ if(SITKO_DEBIAN)
   # own documentation directory.
   find_program(SITKO_GZIP gzip REQUIRED)
   set(changelog ${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz)
-  configure_file(${PROJECT_SOURCE_DIR}/cmake/changelog.in ${PROJECT_BINARY_DIR}/debian/changelog @ONLY)
+  # The template's first line is its licence line; the changelog starts after it.
+  file(READ ${PROJECT_SOURCE_DIR}/cmake/changelog.in entry)
+  string(REGEX REPLACE "^#[^\n]*\n" "" entry "${entry}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${PROJECT_SOURCE_DIR}/cmake/changelog.in)
+  file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/debian/changelog CONTENT "${entry}" @ONLY)
   add_custom_command(OUTPUT ${changelog}
     COMMAND ${SITKO_GZIP} -9n -c ${PROJECT_BINARY_DIR}/debian/changelog > ${changelog}
     DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog)

@@ -18,9 +18,6 @@
 
 #if defined(SITKO_PROGRAM_longline)
 #include "../line-filters/longline.cpp"
-static void reset()
-{
-}
 #elif defined(SITKO_PROGRAM_lineorder)
 #include "../line-filters/alloc.cpp"
 #include "../line-filters/lineorder.cpp"
@@ -77,8 +74,8 @@ static void reset()
 
 #undef main
 
-#if !defined(SITKO_PROGRAM_longline) && !defined(SITKO_PROGRAM_lineorder) &&                       \
-	!defined(SITKO_PROGRAM_reservedwords) && !defined(SITKO_PROGRAM_wordtree)
+#if !defined(SITKO_PROGRAM_lineorder) && !defined(SITKO_PROGRAM_reservedwords) &&                  \
+	!defined(SITKO_PROGRAM_wordtree)
 static void reset()
 {
 }

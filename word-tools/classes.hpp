@@ -24,6 +24,16 @@ inline constexpr std::array<unsigned char, 257> classes = [] {
 	return t;
 }();
 
+// The bytes 0 to 255 that belong to any of the classes in mask, as a table
+// for the block scanner.
+constexpr std::array<bool, 256> bytesin(unsigned char mask)
+{
+	std::array<bool, 256> t{};
+	for (std::size_t c = 0; c < 256; c++)
+		t[c] = (classes[c + 1] & mask) != 0;
+	return t;
+}
+
 // c is a byte value 0 to 255 or EOF.
 inline bool isspacechar(int c)
 {

@@ -9,13 +9,8 @@ namespace sitko {
 
 namespace {
 
-constexpr std::array<bool, 256> letters = [] {
-	std::array<bool, 256> t{};
-	for (int c = 0; c < 256; c++)
-		t[static_cast<std::size_t>(c)] =
-			(classes[static_cast<std::size_t>(c + 1)] & ALPHA) != 0;
-	return t;
-}();
+// Built once, when compiled: skiptoletter() runs before every word.
+constexpr std::array<bool, 256> letters = bytesin(ALPHA);
 
 } // namespace
 

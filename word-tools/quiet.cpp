@@ -21,13 +21,7 @@ namespace {
 
 // The bytes a stretch may not end after: letters and digits, which could
 // be the start of a word that holds the prefix.
-constexpr std::array<bool, 256> wordbytes = [] {
-	std::array<bool, 256> t{};
-	for (int c = 0; c < 256; c++)
-		t[static_cast<std::size_t>(c)] =
-			(classes[static_cast<std::size_t>(c + 1)] & (ALPHA | DIGIT)) != 0;
-	return t;
-}();
+constexpr std::array<bool, 256> wordbytes = bytesin(ALPHA | DIGIT);
 
 } // namespace
 
