@@ -18,11 +18,12 @@ int main(int argc, char **argv)
 	long want = atol(argv[2]);
 	const sitko::hashkey fixed = {0, 0};
 	const std::uint64_t LOW17 = (1u << 17) - 1;
-	char word[8] = "aaaaaaa";
+	// Room after the word, which the hash reads.
+	unsigned char word[7 + 16] = "aaaaaaa";
 	std::uint64_t target = sitko::wordhash(word, 7, fixed) & LOW17;
 	for (long found = 0; found < want;) {
 		if (!crafted || (sitko::wordhash(word, 7, fixed) & LOW17) == target) {
-			puts(word);
+			puts(reinterpret_cast<const char *>(word));
 			found++;
 		}
 		// The next word in the order of an odometer, last letter fastest.

@@ -37,24 +37,16 @@ static void reset()
 		k.count = 0;
 }
 #elif defined(SITKO_PROGRAM_wordtree)
-#include "../word-tools/getword.cpp"
-#include "../word-tools/letters.cpp"
 #include "../word-tools/randomkey.cpp"
 #include "../word-tools/tree.cpp"
 #include "../word-tools/wordtree.cpp"
 static void reset()
 {
-	sitko::pushedback = sitko::NOTHING_PUSHED;
-	while (sitko::storelist != nullptr) {
-		auto *next = sitko::storelist->next;
-		free(sitko::storelist);
-		sitko::storelist = next;
-	}
-	sitko::storepos = nullptr;
-	sitko::storeleft = 0;
-	free(sitko::slots);
-	sitko::slots = nullptr;
-	sitko::slotcount = sitko::used = 0;
+	for (std::size_t i = 0; i < sitko::words.nblocks; i++)
+		free(sitko::words.blocks[i]);
+	free(sitko::words.blocks);
+	free(sitko::words.slots);
+	sitko::words = {};
 }
 #elif defined(SITKO_PROGRAM_census)
 #include "../console/census.cpp"

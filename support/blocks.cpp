@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "blocks.hpp"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -76,15 +77,264 @@ void skiptoprefix(const prefixset &set, const std::array<bool, 256> &back)
 		skipinput(static_cast<std::size_t>(prefix.runstart - from));
 }
 
-void skipuntil(const std::array<bool, 256> &stop)
+namespace {
+
+// Where the words begin and end is found a strip at a time, as they are
+// taken, so the marks stay in the first-level cache.
+constexpr std::size_t STRIP = 4096;
+constexpr std::size_t STRIP_WORDS = STRIP / 64;
+
+struct wordstrip {
+	unsigned long fill; // the buffer described, by the reader's count
+	bool valid;
+	const wordclasses *classes;
+	const unsigned char *base;         // the strip's first byte
+	const unsigned char *stop;         // just past its last
+	std::uint64_t inword;              // 1 when the byte before the next strip is in a word
+	std::uint64_t starts[STRIP_WORDS]; // first bytes of words
+	std::uint64_t ends[STRIP_WORDS];   // first bytes after them
+} strip;
+
+// Marks the words of the strip from p on.  A word begins at the first byte
+// of classes.first in a run of classes.rest bytes; the bytes of the run
+// before it (digits, for getword) belong to no word.  Such a lead-in is a
+// run of rest-but-not-first bytes that begins the run: adding its first bit
+// to the mask of those bytes clears exactly the lead-in.  The limit on a
+// word's length is left to the caller.
+void markstrip(const unsigned char *p, const unsigned char *end, const wordclasses &classes)
 {
-	for (auto block = peekblock(); !block.empty(); block = peekblock()) {
-		std::size_t k = 0;
-		while (k < block.size() && !stop[block[k]])
-			k++;
-		skipinput(k);
-		if (k < block.size())
-			return;
+	auto n = static_cast<std::size_t>(end - p);
+	n = n < STRIP ? n : STRIP;
+	std::uint64_t first[STRIP_WORDS], rest[STRIP_WORDS];
+	classify(bytes(p, n), classes, first, rest);
+	std::uint64_t inword = strip.inword;
+	for (std::size_t i = 0; i < (n + 63) / 64; i++) {
+		std::uint64_t r = rest[i], d = r & ~first[i];
+		// Within the 64 bytes a lead-in starts after a byte outside any
+		// run; at the first of them, after any byte not in a word (a
+		// lead-in going on from the bytes before starts afresh here).
+		std::uint64_t leadstarts = d & ~(r << 1 | inword);
+		std::uint64_t lead = d & ~(d + leadstarts);
+		std::uint64_t w = r & ~lead;
+		std::uint64_t before = w << 1 | inword;
+		strip.starts[i] = w & ~before;
+		strip.ends[i] = ~w & before;
+		inword = w >> 63;
+	}
+	if (n % 64 != 0) // nothing past the end of the input ends a word
+		strip.ends[n / 64] &= ~(~std::uint64_t{0} << (n % 64));
+	strip.inword = inword;
+	strip.base = p;
+	strip.stop = p + n;
+}
+// Words too near the end of a buffer to be read past, and a word cut by the
+// end of one, are copied here, with room after them.  At most WORD_SLACK / 2
+// words end in the last WORD_SLACK bytes of a buffer.
+constexpr std::size_t COPIES = WORD_SLACK / 2 + 2;
+
+struct wordstate {
+	std::size_t ncopies;
+	unsigned char copy[COPIES][WORD_LIMIT + WORD_SLACK];
+	unsigned char carry[WORD_LIMIT + WORD_SLACK];
+	std::size_t carried;
+	bool carrying;                // a word goes on from the last buffer, in carry
+	bool inrun;                   // within a run of rest bytes, between words
+	const unsigned char *pending; // the start of a word the marks have not ended
+} words;
+
+struct wordsink {
+	std::span<wordref> out;
+	std::size_t n;
+	const unsigned char *end; // the end of the buffer
+	bool full() const
+	{
+		return n == out.size() || words.ncopies == COPIES;
+	}
+	void put(const unsigned char *s, const unsigned char *e)
+	{
+		auto len = static_cast<std::size_t>(e - s);
+		if (static_cast<std::size_t>(end - e) >= WORD_SLACK) {
+			out[n++] = {s, len};
+		} else {
+			unsigned char *to = words.copy[words.ncopies++];
+			memcpy(to, s, len);
+			out[n++] = {to, len};
+		}
+	}
+};
+
+// Goes on with the word in carry from the bytes at p; returns where it left
+// off.
+const unsigned char *finishcarry(const unsigned char *p, const unsigned char *end,
+				 const wordclasses &classes, std::size_t limit, wordsink &sink)
+{
+	while (p < end && words.carried < limit && classes.rest.member[*p])
+		words.carry[words.carried++] = *p++;
+	if (p == end && words.carried < limit)
+		return p;
+	// A copy of its own: the rest of the run may need carry again.
+	words.carrying = false;
+	unsigned char *to = words.copy[words.ncopies++];
+	memcpy(to, words.carry, words.carried);
+	sink.out[sink.n++] = {to, words.carried};
+	words.inrun = p < end && classes.rest.member[*p];
+	return p;
+}
+
+// Within a run of rest bytes after a word cut by the limit, the words come
+// one byte at a time, as getword takes them: from the next first byte, at
+// most limit bytes.  Returns where it left off: at the end of the run, the
+// end of the buffer (with the last word in carry), or where sink filled.
+const unsigned char *splitrun(const unsigned char *p, const unsigned char *end,
+			      const wordclasses &classes, std::size_t limit, wordsink &sink)
+{
+	while (p < end && !sink.full()) {
+		if (!classes.rest.member[*p]) {
+			words.inrun = false;
+			return p;
+		}
+		if (!classes.first.member[*p]) {
+			p++;
+			continue;
+		}
+		const unsigned char *s = p;
+		const unsigned char *stop =
+			static_cast<std::size_t>(end - s) > limit ? s + limit : end;
+		while (p < stop && classes.rest.member[*p])
+			p++;
+		if (p == end && static_cast<std::size_t>(p - s) < limit) {
+			memcpy(words.carry, s, static_cast<std::size_t>(p - s));
+			words.carried = static_cast<std::size_t>(p - s);
+			words.carrying = true;
+			words.inrun = false;
+			return p;
+		}
+		sink.put(s, p);
+	}
+	return p;
+}
+
+// The words the marks show, from p on; returns where it left off.
+const unsigned char *markedwords(const unsigned char *p, const unsigned char *end,
+				 const wordclasses &classes, std::size_t limit, wordsink &sink)
+{
+	const unsigned char *s = words.pending;
+	while (!sink.full()) {
+		if (p < strip.base || p >= strip.stop) {
+			if (p >= end)
+				break;
+			// Only where the last strip ends can a word go on from
+			// the bytes before p; everywhere else they end any run.
+			if (p != strip.stop)
+				strip.inword = 0;
+			markstrip(p, end, classes);
+		}
+		const unsigned char *base = strip.base;
+		std::size_t nw = (static_cast<std::size_t>(strip.stop - base) + 63) / 64;
+		auto offset = static_cast<std::size_t>(p - base);
+		std::size_t i = offset / 64;
+		std::uint64_t from = ~std::uint64_t{0} << (offset % 64);
+		std::uint64_t st = strip.starts[i] & from, en = strip.ends[i] & from;
+		for (;;) {
+			if (s == nullptr) {
+				while (st == 0) {
+					if (++i == nw)
+						goto stripdone;
+					st = strip.starts[i];
+					en = strip.ends[i];
+				}
+				s = base + i * 64 + static_cast<std::size_t>(std::countr_zero(st));
+				st &= st - 1;
+			}
+			while (en == 0) {
+				if (++i == nw)
+					goto stripdone;
+				st = strip.starts[i];
+				en = strip.ends[i];
+			}
+			const unsigned char *e =
+				base + i * 64 + static_cast<std::size_t>(std::countr_zero(en));
+			en &= en - 1;
+			if (static_cast<std::size_t>(e - s) > limit) {
+				// The rest of the run after the cut, one byte at a
+				// time; the marks go on after the run.
+				sink.put(s, s + limit);
+				words.inrun = true;
+				words.pending = nullptr;
+				return s + limit;
+			}
+			sink.put(s, e);
+			s = nullptr;
+			if (sink.full()) {
+				words.pending = nullptr;
+				return e + 1; // e ends a run, so it begins no word
+			}
+		}
+	stripdone:
+		p = strip.stop;
+	}
+	words.pending = s;
+	return p;
+}
+
+} // namespace
+
+std::size_t takewords(const wordclasses &classes, std::size_t limit, std::span<wordref> out)
+{
+	wordsink sink = {out, 0, nullptr};
+	words.ncopies = 0;
+	for (;;) {
+		auto block = peekblock();
+		if (block.empty()) {
+			if (words.carrying) {
+				words.carrying = false;
+				out[sink.n++] = {words.carry, words.carried};
+			}
+			words.inrun = false;
+			return sink.n;
+		}
+		const unsigned char *p = block.data();
+		const unsigned char *end = p + block.size();
+		sink.end = end;
+		if (!strip.valid || strip.fill != in.fills || strip.classes != &classes) {
+			strip.valid = true;
+			strip.fill = in.fills;
+			strip.classes = &classes;
+			strip.base = strip.stop = end;
+			strip.inword = 0;
+			words.pending = nullptr;
+		}
+
+		while (p < end && !sink.full()) {
+			if (words.carrying || words.inrun) {
+				p = words.carrying ? finishcarry(p, end, classes, limit, sink)
+						   : splitrun(p, end, classes, limit, sink);
+				// The byte that ended the run begins no word, and the
+				// marks hold again after it.
+				if (!words.carrying && !words.inrun && p < end)
+					p++;
+			} else {
+				p = markedwords(p, end, classes, limit, sink);
+				if (p == end && words.pending != nullptr) {
+					// A word the end of the buffer cuts.
+					const unsigned char *s = words.pending;
+					words.pending = nullptr;
+					auto len = static_cast<std::size_t>(end - s);
+					if (len >= limit) {
+						sink.put(s, s + limit);
+						words.inrun = true;
+						p = s + limit;
+						continue;
+					}
+					memcpy(words.carry, s, len);
+					words.carried = len;
+					words.carrying = true;
+				}
+			}
+		}
+		skipinput(static_cast<std::size_t>(p - in.pos));
+		if (sink.n > 0)
+			return sink.n;
 	}
 }
 

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 #include "scan.hpp"
 
@@ -24,9 +25,28 @@ std::size_t findnext(unsigned char c);
 // the same way.
 void skiptoprefix(const prefixset &set, const std::array<bool, 256> &back);
 
-// Passes over input up to the next byte marked in stop, refilling the
-// buffer as needed, or to the end of input.
-void skipuntil(const std::array<bool, 256> &stop);
+// A word of input, where takewords() keeps it.
+struct wordref {
+	const unsigned char *text;
+	std::size_t len;
+};
+
+// Every word handed out has at least this many bytes after it that may be
+// read, whatever they hold, so it can be taken sixteen bytes at a time.
+inline constexpr std::size_t WORD_SLACK = 16;
+
+// The longest word takewords() can be asked for.
+inline constexpr std::size_t WORD_LIMIT = 255;
+
+// Words as a reader that skips everything else finds them: a byte of
+// classes.first, then bytes of classes.rest, at most limit bytes; a word cut
+// by the limit goes on as input from the next byte, so what follows it begins
+// a word only if it is in classes.first.  Stores the next words in out, as
+// many as fit, and returns how many; 0 only at end of input.  The words stay
+// where they are until the next call.  limit is 1 to WORD_LIMIT, out is not
+// empty, and while a word is cut by the end of a buffer nothing else may
+// take input.
+std::size_t takewords(const wordclasses &classes, std::size_t limit, std::span<wordref> out);
 
 } // namespace sitko
 

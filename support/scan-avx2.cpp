@@ -180,6 +180,47 @@ SITKO_AVX2 std::size_t findprefix(bytes block, const prefixset &set)
 	return i + scalar::findprefix(bytes(p + i, block.size() - i), set);
 }
 
+namespace {
+
+SITKO_AVX2 __m256i table(const std::array<unsigned char, 16> &t)
+{
+	return _mm256_broadcastsi128_si256(
+		_mm_loadu_si128(reinterpret_cast<const __m128i *>(t.data())));
+}
+
+// The members of the class among 32 bytes, given their two nibbles.
+SITKO_AVX2 std::uint32_t members(__m256i lo, __m256i hi, __m256i lotab, __m256i hitab)
+{
+	__m256i both =
+		_mm256_and_si256(_mm256_shuffle_epi8(lotab, lo), _mm256_shuffle_epi8(hitab, hi));
+	return ~mask(_mm256_cmpeq_epi8(both, _mm256_setzero_si256()));
+}
+
+} // namespace
+
+SITKO_AVX2 void classify(bytes block, const wordclasses &classes, std::uint64_t *first,
+			 std::uint64_t *rest)
+{
+	const __m256i firstlo = table(classes.first.lo), firsthi = table(classes.first.hi);
+	const __m256i restlo = table(classes.rest.lo), resthi = table(classes.rest.hi);
+	const __m256i nibble = splat(0x0f);
+	const unsigned char *p = block.data();
+	std::size_t i = 0, w = 0;
+
+	for (; i + 2 * LANES <= block.size(); i += 2 * LANES, w++) {
+		__m256i a = load(p + i), b = load(p + i + LANES);
+		__m256i alo = _mm256_and_si256(a, nibble),
+			ahi = _mm256_and_si256(_mm256_srli_epi16(a, 4), nibble);
+		__m256i blo = _mm256_and_si256(b, nibble),
+			bhi = _mm256_and_si256(_mm256_srli_epi16(b, 4), nibble);
+		first[w] = members(alo, ahi, firstlo, firsthi) |
+			   std::uint64_t{members(blo, bhi, firstlo, firsthi)} << 32;
+		rest[w] = members(alo, ahi, restlo, resthi) |
+			  std::uint64_t{members(blo, bhi, restlo, resthi)} << 32;
+	}
+	scalar::classify(bytes(p + i, block.size() - i), classes, first + w, rest + w);
+}
+
 } // namespace sitko::avx2
 
 #endif

@@ -54,6 +54,20 @@ std::size_t findprefix(bytes block, const prefixset &set)
 	return last;
 }
 
+void classify(bytes block, const wordclasses &classes, std::uint64_t *first, std::uint64_t *rest)
+{
+	std::size_t words = (block.size() + 63) / 64;
+	for (std::size_t w = 0; w < words; w++)
+		first[w] = rest[w] = 0;
+	for (std::size_t i = 0; i < block.size(); i++) {
+		std::uint64_t bit = std::uint64_t{1} << (i % 64);
+		if (classes.first.member[block[i]])
+			first[i / 64] |= bit;
+		if (classes.rest.member[block[i]])
+			rest[i / 64] |= bit;
+	}
+}
+
 } // namespace scalar
 
 long long tallyinput(const tallyset &set, long long *counts)
@@ -104,6 +118,14 @@ std::size_t findprefix(bytes block, const prefixset &set)
 	return hasavx2() ? avx2::findprefix(block, set) : scalar::findprefix(block, set);
 }
 
+void classify(bytes block, const wordclasses &classes, std::uint64_t *first, std::uint64_t *rest)
+{
+	if (hasavx2() && classes.first.nibbles && classes.rest.nibbles)
+		avx2::classify(block, classes, first, rest);
+	else
+		scalar::classify(block, classes, first, rest);
+}
+
 bool avx2::usable()
 {
 	return hasavx2();
@@ -129,6 +151,11 @@ std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
 std::size_t findprefix(bytes block, const prefixset &set)
 {
 	return scalar::findprefix(block, set);
+}
+
+void classify(bytes block, const wordclasses &classes, std::uint64_t *first, std::uint64_t *rest)
+{
+	scalar::classify(block, classes, first, rest);
 }
 
 #endif

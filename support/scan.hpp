@@ -60,11 +60,62 @@ struct prefixset {
 // left to tell (block.size() - 3, or 0 for a shorter block).
 std::size_t findprefix(bytes block, const prefixset &set);
 
+// A set of byte values, with the same set in the form the vector kernels
+// look it up in: c is in the set when lo[c & 15] & hi[c >> 4] is not 0.
+// That form holds any set whose sixteen rows (bytes sharing the high four
+// bits) take at most eight different shapes; letters and digits take three.
+struct byteclass {
+	std::array<bool, 256> member;
+	std::array<unsigned char, 16> lo, hi;
+	bool nibbles; // false when the set has no such form
+};
+
+constexpr byteclass makeclass(const std::array<bool, 256> &member)
+{
+	byteclass c{member, {}, {}, true};
+	std::array<unsigned, 8> shapes{};
+	std::size_t nshapes = 0;
+	for (std::size_t h = 0; h < 16; h++) {
+		unsigned shape = 0;
+		for (std::size_t l = 0; l < 16; l++)
+			shape |= member[h * 16 + l] ? 1u << l : 0;
+		if (shape == 0)
+			continue;
+		std::size_t k = 0;
+		while (k < nshapes && shapes[k] != shape)
+			k++;
+		if (k == nshapes) {
+			if (nshapes == shapes.size()) {
+				c.nibbles = false;
+				return c;
+			}
+			shapes[nshapes++] = shape;
+		}
+		c.hi[h] = static_cast<unsigned char>(c.hi[h] | 1u << k);
+		for (std::size_t l = 0; l < 16; l++)
+			if (shape & 1u << l)
+				c.lo[l] = static_cast<unsigned char>(c.lo[l] | 1u << k);
+	}
+	return c;
+}
+
+// The bytes that may begin a word and those that may go on with one.
+struct wordclasses {
+	byteclass first;
+	byteclass rest;
+};
+
+// Marks each byte of block that is in classes.first in the bit i % 64 of
+// first[i / 64], and each one in classes.rest the same way in rest; the bits
+// past the end of block are 0.  Each array has room for (size + 63) / 64.
+void classify(bytes block, const wordclasses &classes, std::uint64_t *first, std::uint64_t *rest);
+
 namespace scalar {
 void tally(bytes block, const tallyset &set, long long *counts);
 void countwords(bytes block, wordcounts &wc);
 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at);
 std::size_t findprefix(bytes block, const prefixset &set);
+void classify(bytes block, const wordclasses &classes, std::uint64_t *first, std::uint64_t *rest);
 } // namespace scalar
 
 #if defined(__x86_64__)
@@ -74,6 +125,7 @@ void tally(bytes block, const tallyset &set, long long *counts);
 void countwords(bytes block, wordcounts &wc);
 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at);
 std::size_t findprefix(bytes block, const prefixset &set);
+void classify(bytes block, const wordclasses &classes, std::uint64_t *first, std::uint64_t *rest);
 } // namespace avx2
 #endif
 

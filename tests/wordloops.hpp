@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The two programs' word loops, plain and with their fast paths: keyword
 // counts from getword() alone or with skipquiet() before each call, and the
-// words wordtree hands to its tree, from getword() alone or with
-// skiptoletter() before each call.  The tests and the fuzz target hold each
+// words wordtree hands to its tree, from getword() alone or from
+// takewords().  The tests and the fuzz target hold each
 // fast path to its plain twin.
 #ifndef SITKO_TEST_WORDLOOPS_HPP
 #define SITKO_TEST_WORDLOOPS_HPP
@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "blocks.hpp"
 #include "classes.hpp"
 #include "getch.hpp"
 #include "getword.hpp"
-#include "letters.hpp"
 #include "quiet.hpp"
 
 namespace sitko::test {
@@ -55,8 +55,11 @@ inline std::array<long, KEYWORDS> keywordcounts(const unsigned char *data, std::
 	return counts;
 }
 
+// With batch, the words come from takewords(), at most batch at a time;
+// each must have its promised readable bytes after it.
 inline std::vector<std::string> treewords(const unsigned char *data, std::size_t size,
-					  bool skipping, std::span<const std::size_t> pieces = {})
+					  std::size_t batch,
+					  std::span<const std::size_t> pieces = {})
 {
 	if (pieces.empty())
 		setinput(data, size);
@@ -64,15 +67,25 @@ inline std::vector<std::string> treewords(const unsigned char *data, std::size_t
 		setinput(data, size, pieces);
 	pushedback = NOTHING_PUSHED;
 	std::vector<std::string> words;
+	if (batch > 0) {
+		wordref found[64];
+		static volatile unsigned char touched;
+		while (std::size_t n = takewords(letterwords, WORD_CAPACITY - 1,
+						 std::span(found, batch < 64 ? batch : 64))) {
+			for (std::size_t k = 0; k < n; k++) {
+				for (std::size_t i = 0; i < WORD_SLACK; i++)
+					touched = found[k].text[found[k].len + i];
+				words.emplace_back(reinterpret_cast<const char *>(found[k].text),
+						   found[k].len);
+			}
+		}
+		(void)touched;
+		return words;
+	}
 	char word[WORD_CAPACITY];
-	for (;;) {
-		if (skipping)
-			skiptoletter();
-		if (getword(word, WORD_CAPACITY) == EOF)
-			break;
+	while (getword(word, WORD_CAPACITY) != EOF)
 		if (isalphachar(static_cast<unsigned char>(word[0])))
 			words.emplace_back(word);
-	}
 	return words;
 }
 

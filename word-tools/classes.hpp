@@ -7,6 +7,8 @@
 
 #include <array>
 
+#include "scan.hpp"
+
 namespace sitko {
 
 enum : unsigned char { SPACE = 1, ALPHA = 2, DIGIT = 4 };
@@ -33,6 +35,10 @@ constexpr std::array<bool, 256> bytesin(unsigned char mask)
 		t[c] = (classes[c + 1] & mask) != 0;
 	return t;
 }
+
+// What getword() takes for a word: a letter, then letters and digits.
+inline constexpr wordclasses letterwords = {makeclass(bytesin(ALPHA)),
+					    makeclass(bytesin(ALPHA | DIGIT))};
 
 // c is a byte value 0 to 255 or EOF.
 inline bool isspacechar(int c)

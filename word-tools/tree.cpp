@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
-// An AVL tree: sorted input would turn a plain search tree into a list, with
-// quadratic time and recursion as deep as the number of words.  Here the
-// height stays below 1.45 log2(n), and so does the recursion.
+// The words are counted in a hash index and put in order only once, when
+// they are written: keeping them ordered all along (a balanced tree) costs
+// some twenty string comparisons and as many cache misses for every new
+// word, and nothing reads the order before the end.
 //
-// Most words of a text have been seen before, so a hash index over the
-// nodes finds them in one probe instead of some twenty string comparisons
-// down the tree; only new words descend it.
+// A slot of the index is eight bytes: where the word's record lies and 24
+// further bits of its hash, so most probes that are not the word end in the
+// slot and never touch the record.  A record is the count, the length and
+// the bytes of the word, packed one after another into large blocks.
 #include "tree.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -19,27 +22,33 @@
 namespace sitko {
 
 struct tnode {
-	tnode *left;
-	tnode *right;
-	long long count;
-	std::uint64_t hash;
-	int height;
-	char *word; // stored right after the node
+	std::uint64_t *slots;
+	std::size_t mask; // the number of slots less one
+	std::size_t used;
+	hashkey key;
+	unsigned char **blocks;
+	std::size_t nblocks;
+	std::size_t blockroom; // room in blocks for block pointers
+	std::size_t filled;    // bytes used in the last block
 };
 
 namespace {
 
-// Nodes are carved from large blocks that are never released: every node
-// lives until exit, and the blocks stay reachable through storelist.
-constexpr std::size_t STORE_BLOCK = 1 << 20;
+tnode words;
 
-struct storeblock {
-	storeblock *next;
-};
-
-storeblock *storelist;
-char *storepos;
-std::size_t storeleft;
+constexpr unsigned OFFSET_BITS = 40;
+constexpr std::uint64_t OFFSET_MASK = (std::uint64_t{1} << OFFSET_BITS) - 1;
+constexpr unsigned BLOCK_BITS = 20;
+constexpr std::size_t BLOCK = std::size_t{1} << BLOCK_BITS;
+constexpr std::size_t MOST_BLOCKS = std::size_t{1} << (OFFSET_BITS - BLOCK_BITS);
+// Count, length, and the word, with room after it to be read eight bytes
+// at a time.
+constexpr std::size_t HEADER = 9;
+constexpr std::size_t LARGEST_RECORD = HEADER + WORD_LIMIT + WORD_SLACK;
+// Words are handed to the index this many at a time, so that the slots and
+// records of the later ones are on their way from memory while the first
+// are counted.
+constexpr std::size_t AHEAD = 64;
 
 [[noreturn]] void outofmemory()
 {
@@ -48,155 +57,218 @@ std::size_t storeleft;
 	exit(finish(1));
 }
 
-void *store(std::size_t n)
+unsigned char *record(std::uint64_t offset)
 {
-	n = (n + alignof(tnode) - 1) & ~(alignof(tnode) - 1);
-	if (n > storeleft) {
-		std::size_t size =
-			n + sizeof(storeblock) > STORE_BLOCK ? n + sizeof(storeblock) : STORE_BLOCK;
-		auto *block = static_cast<storeblock *>(malloc(size));
+	return words.blocks[offset >> BLOCK_BITS] + (offset & (BLOCK - 1));
+}
+
+long long countof(const unsigned char *r)
+{
+	long long c;
+	memcpy(&c, r, sizeof c);
+	return c;
+}
+
+void setcount(unsigned char *r, long long c)
+{
+	memcpy(r, &c, sizeof c);
+}
+
+// A new record for the word, counted once; its offset is never 0, which
+// marks an empty slot.
+std::uint64_t newrecord(const unsigned char *w, std::size_t len)
+{
+	if (words.nblocks == 0 || words.filled + HEADER + len + WORD_SLACK > BLOCK) {
+		if (words.nblocks == MOST_BLOCKS)
+			outofmemory();
+		if (words.nblocks == words.blockroom) {
+			std::size_t room = words.blockroom == 0 ? 64 : 2 * words.blockroom;
+			auto **more = static_cast<unsigned char **>(
+				realloc(words.blocks, room * sizeof *words.blocks));
+			if (more == nullptr)
+				outofmemory();
+			words.blocks = more;
+			words.blockroom = room;
+		}
+		auto *block = static_cast<unsigned char *>(malloc(BLOCK));
 		if (block == nullptr)
 			outofmemory();
-		block->next = storelist;
-		storelist = block;
-		storepos = reinterpret_cast<char *>(block) + sizeof(storeblock);
-		storeleft = size - sizeof(storeblock);
+		words.blocks[words.nblocks++] = block;
+		words.filled = words.nblocks == 1 ? 8 : 0;
 	}
-	void *p = storepos;
-	storepos += n;
-	storeleft -= n;
-	return p;
+	std::uint64_t offset = (std::uint64_t{words.nblocks - 1} << BLOCK_BITS) | words.filled;
+	unsigned char *r = record(offset);
+	setcount(r, 1);
+	r[8] = static_cast<unsigned char>(len);
+	memcpy(r + HEADER, w, len);
+	words.filled += HEADER + len;
+	return offset;
 }
 
-tnode *talloc(const char *word, std::size_t len, std::uint64_t hash)
+bool same(const unsigned char *r, const unsigned char *w, std::size_t len)
 {
-	auto *p = static_cast<tnode *>(store(sizeof(tnode) + len + 1));
-	p->word = reinterpret_cast<char *>(p + 1);
-	p->left = p->right = nullptr;
-	p->count = 1;
-	p->hash = hash;
-	p->height = 1;
-	memcpy(p->word, word, len + 1);
-	return p;
+	if (r[8] != len)
+		return false;
+	const unsigned char *t = r + HEADER;
+	std::size_t i = 0;
+	for (; len - i > 16; i += 16)
+		if ((load8(t + i) ^ load8(w + i)) | (load8(t + i + 8) ^ load8(w + i + 8)))
+			return false;
+	std::size_t left = len - i;
+	return (((load8(t + i) ^ load8(w + i)) & pieces.first[left]) |
+		((load8(t + i + 8) ^ load8(w + i + 8)) & pieces.second[left])) == 0;
 }
 
-// The index: open addressing with linear probing, kept at most half full,
-// hashed with a key drawn when the first word arrives.
-tnode **slots;
-std::size_t slotcount;
-std::size_t used;
-hashkey key;
-
-tnode **slotfor(const char *word, std::uint64_t hash)
+std::uint64_t hashof(const unsigned char *r)
 {
-	std::size_t mask = slotcount - 1;
-	for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask)
-		if (slots[i] == nullptr ||
-		    (slots[i]->hash == hash && strcmp(slots[i]->word, word) == 0))
-			return &slots[i];
+	return wordhash(r + HEADER, r[8], words.key);
+}
+
+std::size_t firstslot(std::uint64_t hash)
+{
+	return static_cast<std::size_t>(hash) & words.mask;
 }
 
 void grow()
 {
-	tnode **old = slots;
-	std::size_t oldcount = slotcount;
-	if (slotcount == 0)
-		key = randomkey();
-	slotcount = slotcount == 0 ? 1024 : 2 * slotcount;
-	slots = static_cast<tnode **>(calloc(slotcount, sizeof *slots));
-	if (slots == nullptr)
+	std::uint64_t *old = words.slots;
+	std::size_t oldcount = old != nullptr ? words.mask + 1 : 0;
+	if (old == nullptr)
+		words.key = randomkey();
+	std::size_t count = oldcount == 0 ? 1024 : 2 * oldcount;
+	words.slots = static_cast<std::uint64_t *>(calloc(count, sizeof *words.slots));
+	if (words.slots == nullptr)
 		outofmemory();
-	for (std::size_t i = 0; i < oldcount; i++)
-		if (old[i] != nullptr)
-			*slotfor(old[i]->word, old[i]->hash) = old[i];
+	words.mask = count - 1;
+	for (std::size_t i = 0; i < oldcount; i++) {
+		if (old[i] == 0)
+			continue;
+		std::size_t j = firstslot(hashof(record(old[i] & OFFSET_MASK)));
+		while (words.slots[j] != 0)
+			j = (j + 1) & words.mask;
+		words.slots[j] = old[i];
+	}
 	free(old);
 }
 
-int height(const tnode *p)
+void count(const unsigned char *w, std::size_t len, std::uint64_t hash)
 {
-	return p != nullptr ? p->height : 0;
-}
-
-void update(tnode *p)
-{
-	int l = height(p->left);
-	int r = height(p->right);
-	p->height = (l > r ? l : r) + 1;
-}
-
-tnode *rotateright(tnode *p)
-{
-	tnode *q = p->left;
-	p->left = q->right;
-	q->right = p;
-	update(p);
-	update(q);
-	return q;
-}
-
-tnode *rotateleft(tnode *p)
-{
-	tnode *q = p->right;
-	p->right = q->left;
-	q->left = p;
-	update(p);
-	update(q);
-	return q;
-}
-
-tnode *balance(tnode *p)
-{
-	update(p);
-	int lean = height(p->left) - height(p->right);
-	if (lean > 1) {
-		if (height(p->left->left) < height(p->left->right))
-			p->left = rotateleft(p->left);
-		return rotateright(p);
+	std::uint64_t tag = hash >> OFFSET_BITS;
+	std::size_t i = firstslot(hash);
+	for (std::uint64_t s; (s = words.slots[i]) != 0; i = (i + 1) & words.mask) {
+		if (s >> OFFSET_BITS != tag)
+			continue;
+		unsigned char *r = record(s & OFFSET_MASK);
+		if (same(r, w, len)) {
+			setcount(r, countof(r) + 1);
+			return;
+		}
 	}
-	if (lean < -1) {
-		if (height(p->right->right) < height(p->right->left))
-			p->right = rotateright(p->right);
-		return rotateleft(p);
-	}
-	return p;
+	words.slots[i] = tag << OFFSET_BITS | newrecord(w, len);
+	// At most seven slots in ten are used, so a probe seldom goes far.
+	if (10 * ++words.used > 7 * (words.mask + 1))
+		grow();
 }
 
-tnode *insert(tnode *p, tnode *n)
+// For sorting, the slot keeps the record's offset and the first three bytes
+// of the word in place of the hash; a word shorter than that is padded with
+// zeros, which sort first, as the end of a string does.
+std::uint64_t sortkey(std::uint64_t offset)
 {
-	if (p == nullptr)
-		return n;
-	if (strcmp(n->word, p->word) < 0)
-		p->left = insert(p->left, n);
-	else
-		p->right = insert(p->right, n);
-	return balance(p);
+	const unsigned char *r = record(offset);
+	std::uint64_t first = 0;
+	for (std::size_t i = 0; i < 3; i++)
+		first = first << 8 | (i < r[8] ? r[HEADER + i] : 0);
+	return first << OFFSET_BITS | offset;
+}
+
+bool before(std::uint64_t a, std::uint64_t b)
+{
+	if ((a ^ b) >> OFFSET_BITS)
+		return a < b;
+	const unsigned char *r = record(a & OFFSET_MASK);
+	const unsigned char *t = record(b & OFFSET_MASK);
+	std::size_t n = std::min(r[8], t[8]);
+	int c = memcmp(r + HEADER, t + HEADER, n);
+	return c != 0 ? c < 0 : r[8] < t[8];
+}
+
+// "%4lld %s\n", without going through a format for every word.
+void printword(const unsigned char *r)
+{
+	char line[24 + WORD_LIMIT];
+	char digits[20];
+	std::size_t nd = 0;
+	auto c = static_cast<unsigned long long>(countof(r));
+	do {
+		digits[nd++] = static_cast<char>('0' + c % 10);
+		c /= 10;
+	} while (c != 0);
+	std::size_t n = 0;
+	for (std::size_t pad = nd; pad < 4; pad++)
+		line[n++] = ' ';
+	while (nd > 0)
+		line[n++] = digits[--nd];
+	line[n++] = ' ';
+	memcpy(line + n, r + HEADER, r[8]);
+	n += r[8];
+	line[n++] = '\n';
+	putbytes(line, n);
 }
 
 } // namespace
 
-tnode *addtree(tnode *root, const char *w)
+tnode *addwords(tnode *root, std::span<const wordref> batch)
 {
-	if (2 * (used + 1) > slotcount)
+	if (words.slots == nullptr)
 		grow();
-	std::size_t len = strlen(w);
-	std::uint64_t hash = wordhash(w, len, key);
-	tnode **slot = slotfor(w, hash);
-	if (*slot != nullptr) {
-		(*slot)->count++;
-		return root;
+	while (!batch.empty()) {
+		std::size_t n = std::min(batch.size(), AHEAD);
+		std::uint64_t hash[AHEAD];
+		for (std::size_t k = 0; k < n; k++) {
+			hash[k] = wordhash(batch[k].text, batch[k].len, words.key);
+			__builtin_prefetch(&words.slots[firstslot(hash[k])]);
+		}
+		// By now the first slots have come; the records they name are
+		// fetched while the words before them are counted.
+		for (std::size_t k = 0; k < n; k++) {
+			std::uint64_t s = words.slots[firstslot(hash[k])];
+			if (s != 0)
+				__builtin_prefetch(record(s & OFFSET_MASK));
+		}
+		for (std::size_t k = 0; k < n; k++)
+			count(batch[k].text, batch[k].len, hash[k]);
+		batch = batch.subspan(n);
 	}
-	*slot = talloc(w, len, hash);
-	used++;
-	return insert(root, *slot);
+	(void)root;
+	return &words;
 }
 
-void treeprint(const tnode *p)
+tnode *addtree(tnode *root, const char *word)
 {
-	if (p == nullptr)
+	unsigned char padded[WORD_LIMIT + WORD_SLACK] = {};
+	std::size_t len = strnlen(word, WORD_LIMIT);
+	memcpy(padded, word, len);
+	wordref w = {padded, len};
+	return addwords(root, {&w, 1});
+}
+
+void treeprint(tnode *root)
+{
+	if (root == nullptr)
 		return;
-	treeprint(p->left);
-	print("%4lld %s\n", p->count, p->word);
-	treeprint(p->right);
+	std::uint64_t *slots = root->slots;
+	std::size_t n = 0;
+	for (std::size_t i = 0; i <= root->mask; i++)
+		if (slots[i] != 0)
+			slots[n++] = sortkey(slots[i] & OFFSET_MASK);
+	std::sort(slots, slots + n, before);
+	for (std::size_t i = 0; i < n; i++)
+		printword(record(slots[i] & OFFSET_MASK));
+	// The slots now hold the order, not the index.
+	root->used = 0;
+	for (std::size_t i = 0; i <= root->mask; i++)
+		slots[i] = 0;
 }
 
 } // namespace sitko

@@ -1,19 +1,28 @@
 // SPDX-License-Identifier: MIT
-// addtree and treeprint: a balanced tree of words and their counts.
+// addtree and treeprint: the words of the input and their counts.
 #ifndef SITKO_TREE_HPP
 #define SITKO_TREE_HPP
 
+#include <span>
+
+#include "blocks.hpp"
+
 namespace sitko {
 
+// The root stands for all the words counted so far; null before the first.
 struct tnode;
 
-// Counts one occurrence of word, copying it when it is new, and returns the
-// root to use from then on; root is null for an empty tree.
+// Counts one occurrence of word (at most WORD_LIMIT bytes), copying it when
+// it is new, and returns the root to use from then on.
 tnode *addtree(tnode *root, const char *word);
 
-// Writes every word once, in ascending byte order, as "%4d %s\n" with its
-// count.  An empty tree writes nothing.
-void treeprint(const tnode *root);
+// Counts each of words as addtree() would, in turn; they have the readable
+// bytes after them that takewords() promises.
+tnode *addwords(tnode *root, std::span<const wordref> words);
+
+// Writes every word once, in ascending byte order, as "%4lld %s\n" with its
+// count, and uses the root up.  A null root writes nothing.
+void treeprint(tnode *root);
 
 } // namespace sitko
 

@@ -9,6 +9,8 @@
 #ifndef SITKO_WORDHASH_HPP
 #define SITKO_WORDHASH_HPP
 
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,7 +23,7 @@ struct hashkey {
 };
 
 // A keyed bijection of 64-bit values: every input bit reaches every output
-// bit, so a difference between two words spreads over the whole hash.
+// bit.
 inline std::uint64_t keyedmix(std::uint64_t x, std::uint64_t k)
 {
 	x += k;
@@ -33,20 +35,65 @@ inline std::uint64_t keyedmix(std::uint64_t x, std::uint64_t k)
 	return x;
 }
 
-// Eight bytes at a time; the last, short piece is padded with zeros and
-// the length is mixed in first, so "a" and "a\0" cannot meet.
-inline std::uint64_t wordhash(const char *word, std::size_t len, hashkey key)
+// The full product of a and b, its two halves folded together.
+inline std::uint64_t fold(std::uint64_t a, std::uint64_t b)
 {
-	std::uint64_t h = key.k0 ^ (len * 0x9e3779b97f4a7c15u);
-	std::size_t i = 0;
-	for (; i + 8 <= len; i += 8) {
-		std::uint64_t v;
-		memcpy(&v, word + i, 8);
-		h = keyedmix(h ^ v, key.k1);
+#if defined(__SIZEOF_INT128__)
+	__extension__ using wide = unsigned __int128;
+	wide p = static_cast<wide>(a) * b;
+	return static_cast<std::uint64_t>(p) ^ static_cast<std::uint64_t>(p >> 64);
+#else
+	std::uint64_t al = a & 0xffffffffu, ah = a >> 32, bl = b & 0xffffffffu, bh = b >> 32;
+	std::uint64_t ll = al * bl, lh = al * bh, hl = ah * bl, hh = ah * bh;
+	std::uint64_t mid = (ll >> 32) + (lh & 0xffffffffu) + (hl & 0xffffffffu);
+	std::uint64_t lo = (ll & 0xffffffffu) | mid << 32;
+	std::uint64_t hi = hh + (lh >> 32) + (hl >> 32) + (mid >> 32);
+	return lo ^ hi;
+#endif
+}
+
+inline std::uint64_t load8(const unsigned char *p)
+{
+	std::uint64_t v;
+	memcpy(&v, p, 8);
+	return v;
+}
+
+// For a piece of n bytes (0 to 16) loaded as two words: the masks that keep
+// its bytes of each, in the order memory holds them.
+struct piecemasks {
+	std::array<std::uint64_t, 17> first;
+	std::array<std::uint64_t, 17> second;
+};
+
+inline constexpr piecemasks pieces = [] {
+	piecemasks m{};
+	for (std::size_t n = 0; n <= 16; n++) {
+		for (std::size_t b = 0; b < 8; b++) {
+			std::size_t shift =
+				std::endian::native == std::endian::little ? 8 * b : 56 - 8 * b;
+			if (b < n)
+				m.first[n] |= std::uint64_t{0xff} << shift;
+			if (b + 8 < n)
+				m.second[n] |= std::uint64_t{0xff} << shift;
+		}
 	}
-	std::uint64_t v = 0;
-	memcpy(&v, word + i, len - i);
-	return keyedmix(h ^ v, key.k1);
+	return m;
+}();
+
+// Sixteen bytes a step, the last piece padded with zeros, and the length
+// mixed in, so "a" and "a\0" cannot meet.  The word must have sixteen
+// readable bytes after it, whatever they hold.
+inline std::uint64_t wordhash(const unsigned char *word, std::size_t len, hashkey key)
+{
+	std::uint64_t h = key.k0 ^ len;
+	std::size_t i = 0;
+	for (; len - i > 16; i += 16)
+		h = fold(load8(word + i) ^ key.k1, load8(word + i + 8) ^ h);
+	std::size_t left = len - i;
+	std::uint64_t a = load8(word + i) & pieces.first[left];
+	std::uint64_t b = load8(word + i + 8) & pieces.second[left];
+	return fold(fold(a ^ key.k1, b ^ h) ^ key.k0, key.k1 ^ 0x9e3779b97f4a7c15u);
 }
 
 // A key from the kernel's random source, or, where that fails, from the

@@ -1,25 +1,25 @@
 // SPDX-License-Identifier: MIT
 // wordtree: count the words of standard input and write them in byte order.
-#include <cstdio>
+#include <span>
 
+#include "blocks.hpp"
 #include "classes.hpp"
 #include "finish.hpp"
 #include "getword.hpp"
-#include "letters.hpp"
 #include "tree.hpp"
 
 int main()
 {
 	using namespace sitko;
 
-	char word[WORD_CAPACITY];
 	tnode *root = nullptr;
+	wordref words[64];
 
-	// Only words reach the tree, so what lies between them is passed over
-	// without a getword() call for each character.
-	while (skiptoletter(), getword(word, WORD_CAPACITY) != EOF)
-		if (isalphachar(static_cast<unsigned char>(word[0])))
-			root = addtree(root, word);
+	// Only words reach the tree, and getword() would hand them out with
+	// every other character between them, one call each; takewords()
+	// finds the same words a buffer at a time and passes over the rest.
+	while (std::size_t n = takewords(letterwords, WORD_CAPACITY - 1, words))
+		root = addwords(root, std::span(words, n));
 	treeprint(root);
 	return finish(0);
 }
