@@ -235,6 +235,9 @@ const unsigned char *markedwords(const unsigned char *p, const unsigned char *en
 		std::size_t i = offset / 64;
 		std::uint64_t from = ~std::uint64_t{0} << (offset % 64);
 		std::uint64_t st = strip.starts[i] & from, en = strip.ends[i] & from;
+		// The sink is kept in locals on the way through a strip.
+		wordref *out = sink.out.data();
+		std::size_t n = sink.n, room = sink.out.size();
 		for (;;) {
 			if (s == nullptr) {
 				while (st == 0) {
@@ -255,22 +258,32 @@ const unsigned char *markedwords(const unsigned char *p, const unsigned char *en
 			const unsigned char *e =
 				base + i * 64 + static_cast<std::size_t>(std::countr_zero(en));
 			en &= en - 1;
-			if (static_cast<std::size_t>(e - s) > limit) {
-				// The rest of the run after the cut, one byte at a
-				// time; the marks go on after the run.
-				sink.put(s, s + limit);
-				words.inrun = true;
-				words.pending = nullptr;
-				return s + limit;
+			auto len = static_cast<std::size_t>(e - s);
+			if (len > limit || static_cast<std::size_t>(end - e) < WORD_SLACK)
+				[[unlikely]] {
+				sink.n = n;
+				if (len > limit) {
+					// The rest of the run after the cut, one byte
+					// at a time; the marks go on after the run.
+					sink.put(s, s + limit);
+					words.inrun = true;
+					words.pending = nullptr;
+					return s + limit;
+				}
+				sink.put(s, e);
+				n = sink.n;
+			} else {
+				out[n++] = {s, len};
 			}
-			sink.put(s, e);
 			s = nullptr;
-			if (sink.full()) {
+			if (n == room || words.ncopies == COPIES) {
+				sink.n = n;
 				words.pending = nullptr;
 				return e + 1; // e ends a run, so it begins no word
 			}
 		}
 	stripdone:
+		sink.n = n;
 		p = strip.stop;
 	}
 	words.pending = s;

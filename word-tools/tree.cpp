@@ -11,9 +11,11 @@
 #include "tree.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 
 #include "finish.hpp"
 #include "output.hpp"
@@ -38,23 +40,45 @@ tnode words;
 
 constexpr unsigned OFFSET_BITS = 40;
 constexpr std::uint64_t OFFSET_MASK = (std::uint64_t{1} << OFFSET_BITS) - 1;
-constexpr unsigned BLOCK_BITS = 20;
+constexpr unsigned BLOCK_BITS = 21;
 constexpr std::size_t BLOCK = std::size_t{1} << BLOCK_BITS;
 constexpr std::size_t MOST_BLOCKS = std::size_t{1} << (OFFSET_BITS - BLOCK_BITS);
 // Count, length, and the word, with room after it to be read eight bytes
 // at a time.
 constexpr std::size_t HEADER = 9;
 constexpr std::size_t LARGEST_RECORD = HEADER + WORD_LIMIT + WORD_SLACK;
-// Words are handed to the index this many at a time, so that the slots and
-// records of the later ones are on their way from memory while the first
-// are counted.
-constexpr std::size_t AHEAD = 64;
+// How far ahead of the word being counted the slots and records of the
+// next ones are fetched, and how many words are taken in at a time.
+constexpr std::size_t AHEAD = 16;
+constexpr std::size_t CHUNK = 256;
 
 [[noreturn]] void outofmemory()
 {
 	// Without room for a word the report would be wrong; say so through
 	// the status rather than print short counts.
 	exit(finish(1));
+}
+
+// The slots and records are reached in no order, so with small pages
+// nearly every probe of a large index also misses the address cache; the
+// large areas ask for huge pages, where the system has them.
+constexpr std::size_t HUGE_PAGE = std::size_t{1} << 21;
+
+void *largearea(std::size_t size)
+{
+	void *p = nullptr;
+	if (size < HUGE_PAGE) {
+		p = malloc(size);
+	} else if (posix_memalign(&p, HUGE_PAGE, size) != 0) {
+		p = nullptr;
+	}
+	if (p == nullptr)
+		outofmemory();
+#if defined(MADV_HUGEPAGE)
+	if (size >= HUGE_PAGE)
+		madvise(p, size, MADV_HUGEPAGE);
+#endif
+	return p;
 }
 
 unsigned char *record(std::uint64_t offset)
@@ -90,9 +114,7 @@ std::uint64_t newrecord(const unsigned char *w, std::size_t len)
 			words.blocks = more;
 			words.blockroom = room;
 		}
-		auto *block = static_cast<unsigned char *>(malloc(BLOCK));
-		if (block == nullptr)
-			outofmemory();
+		auto *block = static_cast<unsigned char *>(largearea(BLOCK));
 		words.blocks[words.nblocks++] = block;
 		words.filled = words.nblocks == 1 ? 8 : 0;
 	}
@@ -105,7 +127,7 @@ std::uint64_t newrecord(const unsigned char *w, std::size_t len)
 	return offset;
 }
 
-bool same(const unsigned char *r, const unsigned char *w, std::size_t len)
+inline bool same(const unsigned char *r, const unsigned char *w, std::size_t len)
 {
 	if (r[8] != len)
 		return false;
@@ -136,9 +158,8 @@ void grow()
 	if (old == nullptr)
 		words.key = randomkey();
 	std::size_t count = oldcount == 0 ? 1024 : 2 * oldcount;
-	words.slots = static_cast<std::uint64_t *>(calloc(count, sizeof *words.slots));
-	if (words.slots == nullptr)
-		outofmemory();
+	words.slots = static_cast<std::uint64_t *>(largearea(count * sizeof *words.slots));
+	memset(words.slots, 0, count * sizeof *words.slots);
 	words.mask = count - 1;
 	for (std::size_t i = 0; i < oldcount; i++) {
 		if (old[i] == 0)
@@ -170,24 +191,26 @@ void count(const unsigned char *w, std::size_t len, std::uint64_t hash)
 		grow();
 }
 
-// For sorting, the slot keeps the record's offset and the first three bytes
-// of the word in place of the hash; a word shorter than that is padded with
-// zeros, which sort first, as the end of a string does.
-std::uint64_t sortkey(std::uint64_t offset)
+// For sorting, a slot holds the record's offset in its low bits and, above
+// them, as many first bytes of the word as fit; a word shorter than that is
+// padded with zeros, which sort first, as the end of a string does.  Only
+// words that agree in those bytes are compared in full.
+struct sortkeys {
+	unsigned offsetbits;
+	std::size_t prefix; // bytes
+};
+
+std::uint64_t sortkey(std::uint64_t offset, sortkeys keys)
 {
 	const unsigned char *r = record(offset);
 	std::uint64_t first = 0;
-	for (std::size_t i = 0; i < 3; i++)
+	for (std::size_t i = 0; i < keys.prefix; i++)
 		first = first << 8 | (i < r[8] ? r[HEADER + i] : 0);
-	return first << OFFSET_BITS | offset;
+	return first << keys.offsetbits | offset;
 }
 
-bool before(std::uint64_t a, std::uint64_t b)
+bool inorder(const unsigned char *r, const unsigned char *t)
 {
-	if ((a ^ b) >> OFFSET_BITS)
-		return a < b;
-	const unsigned char *r = record(a & OFFSET_MASK);
-	const unsigned char *t = record(b & OFFSET_MASK);
 	std::size_t n = std::min(r[8], t[8]);
 	int c = memcmp(r + HEADER, t + HEADER, n);
 	return c != 0 ? c < 0 : r[8] < t[8];
@@ -222,22 +245,47 @@ tnode *addwords(tnode *root, std::span<const wordref> batch)
 {
 	if (words.slots == nullptr)
 		grow();
+	// Three steps a word, each AHEAD words behind the one before: hash
+	// it and fetch its first slot; look at the slot and fetch the record it
+	// names; count it.  By the time a word is counted both have come.
+	// The index is kept in locals here, as writes to a count could be
+	// writes to anything; only a new word changes it.
+	std::uint64_t *slots = words.slots;
+	std::size_t mask = words.mask;
+	unsigned char **blocks = words.blocks;
+	const hashkey key = words.key;
 	while (!batch.empty()) {
-		std::size_t n = std::min(batch.size(), AHEAD);
-		std::uint64_t hash[AHEAD];
-		for (std::size_t k = 0; k < n; k++) {
-			hash[k] = wordhash(batch[k].text, batch[k].len, words.key);
-			__builtin_prefetch(&words.slots[firstslot(hash[k])]);
+		std::size_t n = std::min(batch.size(), CHUNK);
+		std::uint64_t hash[CHUNK];
+		unsigned char *seen[CHUNK];
+		for (std::size_t k = 0; k < n + 2 * AHEAD; k++) {
+			if (k < n) {
+				hash[k] = wordhash(batch[k].text, batch[k].len, key);
+				__builtin_prefetch(&slots[hash[k] & mask]);
+			}
+			if (k >= AHEAD && k - AHEAD < n) {
+				std::size_t j = k - AHEAD;
+				std::uint64_t s = slots[hash[j] & mask];
+				seen[j] = nullptr;
+				if (s != 0 && s >> OFFSET_BITS == hash[j] >> OFFSET_BITS) {
+					seen[j] = blocks[(s & OFFSET_MASK) >> BLOCK_BITS] +
+						  (s & (BLOCK - 1));
+					__builtin_prefetch(seen[j]);
+				}
+			}
+			if (k >= 2 * AHEAD) {
+				std::size_t j = k - 2 * AHEAD;
+				if (seen[j] != nullptr &&
+				    same(seen[j], batch[j].text, batch[j].len)) {
+					setcount(seen[j], countof(seen[j]) + 1);
+				} else {
+					count(batch[j].text, batch[j].len, hash[j]);
+					slots = words.slots;
+					mask = words.mask;
+					blocks = words.blocks;
+				}
+			}
 		}
-		// By now the first slots have come; the records they name are
-		// fetched while the words before them are counted.
-		for (std::size_t k = 0; k < n; k++) {
-			std::uint64_t s = words.slots[firstslot(hash[k])];
-			if (s != 0)
-				__builtin_prefetch(record(s & OFFSET_MASK));
-		}
-		for (std::size_t k = 0; k < n; k++)
-			count(batch[k].text, batch[k].len, hash[k]);
 		batch = batch.subspan(n);
 	}
 	(void)root;
@@ -258,13 +306,27 @@ void treeprint(tnode *root)
 	if (root == nullptr)
 		return;
 	std::uint64_t *slots = root->slots;
+	std::uint64_t last = std::uint64_t{root->nblocks - 1} << BLOCK_BITS | root->filled;
+	sortkeys keys = {static_cast<unsigned>(std::bit_width(last)), 0};
+	keys.prefix = (64 - keys.offsetbits) / 8;
+	std::uint64_t offsets = (std::uint64_t{1} << keys.offsetbits) - 1;
 	std::size_t n = 0;
-	for (std::size_t i = 0; i <= root->mask; i++)
+	for (std::size_t i = 0; i <= root->mask; i++) {
+		if (i + 16 <= root->mask && slots[i + 16] != 0)
+			__builtin_prefetch(record(slots[i + 16] & OFFSET_MASK));
 		if (slots[i] != 0)
-			slots[n++] = sortkey(slots[i] & OFFSET_MASK);
-	std::sort(slots, slots + n, before);
-	for (std::size_t i = 0; i < n; i++)
-		printword(record(slots[i] & OFFSET_MASK));
+			slots[n++] = sortkey(slots[i] & OFFSET_MASK, keys);
+	}
+	std::sort(slots, slots + n, [&](std::uint64_t a, std::uint64_t b) {
+		if ((a ^ b) >> keys.offsetbits)
+			return a < b;
+		return inorder(record(a & offsets), record(b & offsets));
+	});
+	for (std::size_t i = 0; i < n; i++) {
+		if (i + 16 < n)
+			__builtin_prefetch(record(slots[i + 16] & offsets));
+		printword(record(slots[i] & offsets));
+	}
 	// The slots now hold the order, not the index.
 	root->used = 0;
 	for (std::size_t i = 0; i <= root->mask; i++)

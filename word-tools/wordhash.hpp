@@ -93,7 +93,7 @@ inline std::uint64_t wordhash(const unsigned char *word, std::size_t len, hashke
 	std::size_t left = len - i;
 	std::uint64_t a = load8(word + i) & pieces.first[left];
 	std::uint64_t b = load8(word + i + 8) & pieces.second[left];
-	return fold(fold(a ^ key.k1, b ^ h) ^ key.k0, key.k1 ^ 0x9e3779b97f4a7c15u);
+	return fold(a ^ key.k1, b ^ h ^ 0x9e3779b97f4a7c15u);
 }
 
 // A key from the kernel's random source, or, where that fails, from the

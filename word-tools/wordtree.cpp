@@ -13,7 +13,7 @@ int main()
 	using namespace sitko;
 
 	tnode *root = nullptr;
-	wordref words[64];
+	wordref words[256];
 
 	// Only words reach the tree, and getword() would hand them out with
 	// every other character between them, one call each; takewords()
