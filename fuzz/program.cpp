@@ -42,11 +42,7 @@ static void reset()
 #include "../word-tools/wordtree.cpp"
 static void reset()
 {
-	for (std::size_t i = 0; i < sitko::words.nblocks; i++)
-		free(sitko::words.blocks[i]);
-	free(sitko::words.blocks);
-	free(sitko::words.slots);
-	sitko::words = {};
+	sitko::dropwords();
 }
 #elif defined(SITKO_PROGRAM_census)
 #include "../console/census.cpp"

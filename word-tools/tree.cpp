@@ -49,7 +49,7 @@ constexpr std::size_t HEADER = 9;
 constexpr std::size_t LARGEST_RECORD = HEADER + WORD_LIMIT + WORD_SLACK;
 // How far ahead of the word being counted the slots and records of the
 // next ones are fetched, and how many words are taken in at a time.
-constexpr std::size_t AHEAD = 16;
+constexpr std::size_t AHEAD = 32;
 constexpr std::size_t CHUNK = 256;
 
 [[noreturn]] void outofmemory()
@@ -64,21 +64,55 @@ constexpr std::size_t CHUNK = 256;
 // large areas ask for huge pages, where the system has them.
 constexpr std::size_t HUGE_PAGE = std::size_t{1} << 21;
 
-void *largearea(std::size_t size)
+void hugepages(void *p, std::size_t size)
 {
-	void *p = nullptr;
-	if (size < HUGE_PAGE) {
-		p = malloc(size);
-	} else if (posix_memalign(&p, HUGE_PAGE, size) != 0) {
-		p = nullptr;
-	}
-	if (p == nullptr)
-		outofmemory();
 #if defined(MADV_HUGEPAGE)
 	if (size >= HUGE_PAGE)
 		madvise(p, size, MADV_HUGEPAGE);
+#else
+	(void)p;
+	(void)size;
 #endif
+}
+
+void *largearea(std::size_t size)
+{
+	void *p = nullptr;
+	if (size < HUGE_PAGE)
+		p = malloc(size);
+	else if (posix_memalign(&p, HUGE_PAGE, size) != 0)
+		p = nullptr;
+	if (p == nullptr)
+		outofmemory();
+	hugepages(p, size);
 	return p;
+}
+
+// The index comes zeroed from the system, which zeroes its pages anyway.
+std::uint64_t *newslots(std::size_t count)
+{
+	std::size_t size = count * sizeof(std::uint64_t);
+	void *p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+	if (p == MAP_FAILED)
+		outofmemory();
+	hugepages(p, size);
+	return static_cast<std::uint64_t *>(p);
+}
+
+void freeslots(std::uint64_t *slots, std::size_t count)
+{
+	if (slots != nullptr)
+		munmap(slots, count * sizeof *slots);
+}
+
+// Lets go of every word, as at the start.
+void dropwords()
+{
+	freeslots(words.slots, words.mask + 1);
+	for (std::size_t i = 0; i < words.nblocks; i++)
+		free(words.blocks[i]);
+	free(words.blocks);
+	words = {};
 }
 
 unsigned char *record(std::uint64_t offset)
@@ -158,10 +192,11 @@ void grow()
 	if (old == nullptr)
 		words.key = randomkey();
 	std::size_t count = oldcount == 0 ? 1024 : 2 * oldcount;
-	words.slots = static_cast<std::uint64_t *>(largearea(count * sizeof *words.slots));
-	memset(words.slots, 0, count * sizeof *words.slots);
+	words.slots = newslots(count);
 	words.mask = count - 1;
 	for (std::size_t i = 0; i < oldcount; i++) {
+		if (i + 16 < oldcount && old[i + 16] != 0)
+			__builtin_prefetch(record(old[i + 16] & OFFSET_MASK));
 		if (old[i] == 0)
 			continue;
 		std::size_t j = firstslot(hashof(record(old[i] & OFFSET_MASK)));
@@ -169,7 +204,7 @@ void grow()
 			j = (j + 1) & words.mask;
 		words.slots[j] = old[i];
 	}
-	free(old);
+	freeslots(old, oldcount);
 }
 
 void count(const unsigned char *w, std::size_t len, std::uint64_t hash)
@@ -191,22 +226,19 @@ void count(const unsigned char *w, std::size_t len, std::uint64_t hash)
 		grow();
 }
 
-// For sorting, a slot holds the record's offset in its low bits and, above
-// them, as many first bytes of the word as fit; a word shorter than that is
-// padded with zeros, which sort first, as the end of a string does.  Only
-// words that agree in those bytes are compared in full.
-struct sortkeys {
-	unsigned offsetbits;
-	std::size_t prefix; // bytes
+// For sorting: the first eight bytes of the word, the first the highest,
+// padded with zeros, which sort first, as the end of a string does.
+struct sortentry {
+	std::uint64_t prefix;
+	unsigned char *record;
 };
 
-std::uint64_t sortkey(std::uint64_t offset, sortkeys keys)
+std::uint64_t sortprefix(const unsigned char *r)
 {
-	const unsigned char *r = record(offset);
 	std::uint64_t first = 0;
-	for (std::size_t i = 0; i < keys.prefix; i++)
+	for (std::size_t i = 0; i < 8; i++)
 		first = first << 8 | (i < r[8] ? r[HEADER + i] : 0);
-	return first << keys.offsetbits | offset;
+	return first;
 }
 
 bool inorder(const unsigned char *r, const unsigned char *t)
@@ -264,10 +296,16 @@ tnode *addwords(tnode *root, std::span<const wordref> batch)
 				__builtin_prefetch(&slots[hash[k] & mask]);
 			}
 			if (k >= AHEAD && k - AHEAD < n) {
+				// The first slot with the word's tag, most often
+				// the first slot of all.
 				std::size_t j = k - AHEAD;
-				std::uint64_t s = slots[hash[j] & mask];
+				std::uint64_t tag = hash[j] >> OFFSET_BITS;
+				std::size_t i = hash[j] & mask;
+				std::uint64_t s;
+				while ((s = slots[i]) != 0 && s >> OFFSET_BITS != tag)
+					i = (i + 1) & mask;
 				seen[j] = nullptr;
-				if (s != 0 && s >> OFFSET_BITS == hash[j] >> OFFSET_BITS) {
+				if (s != 0) {
 					seen[j] = blocks[(s & OFFSET_MASK) >> BLOCK_BITS] +
 						  (s & (BLOCK - 1));
 					__builtin_prefetch(seen[j]);
@@ -305,32 +343,33 @@ void treeprint(tnode *root)
 {
 	if (root == nullptr)
 		return;
+	// Each word is sorted by its first eight bytes, held beside its
+	// record, and compared in full only where those agree.
+	auto *order = static_cast<sortentry *>(largearea((root->used + 1) * sizeof(sortentry)));
 	std::uint64_t *slots = root->slots;
-	std::uint64_t last = std::uint64_t{root->nblocks - 1} << BLOCK_BITS | root->filled;
-	sortkeys keys = {static_cast<unsigned>(std::bit_width(last)), 0};
-	keys.prefix = (64 - keys.offsetbits) / 8;
-	std::uint64_t offsets = (std::uint64_t{1} << keys.offsetbits) - 1;
 	std::size_t n = 0;
 	for (std::size_t i = 0; i <= root->mask; i++) {
 		if (i + 16 <= root->mask && slots[i + 16] != 0)
 			__builtin_prefetch(record(slots[i + 16] & OFFSET_MASK));
-		if (slots[i] != 0)
-			slots[n++] = sortkey(slots[i] & OFFSET_MASK, keys);
+		if (slots[i] != 0) {
+			unsigned char *r = record(slots[i] & OFFSET_MASK);
+			order[n++] = {sortprefix(r), r};
+		}
 	}
-	std::sort(slots, slots + n, [&](std::uint64_t a, std::uint64_t b) {
-		if ((a ^ b) >> keys.offsetbits)
-			return a < b;
-		return inorder(record(a & offsets), record(b & offsets));
+	freeslots(root->slots, root->mask + 1);
+	root->slots = nullptr;
+	std::sort(order, order + n, [](const sortentry &a, const sortentry &b) {
+		if (a.prefix != b.prefix)
+			return a.prefix < b.prefix;
+		return inorder(a.record, b.record);
 	});
 	for (std::size_t i = 0; i < n; i++) {
 		if (i + 16 < n)
-			__builtin_prefetch(record(slots[i + 16] & offsets));
-		printword(record(slots[i] & offsets));
+			__builtin_prefetch(order[i + 16].record);
+		printword(order[i].record);
 	}
-	// The slots now hold the order, not the index.
-	root->used = 0;
-	for (std::size_t i = 0; i <= root->mask; i++)
-		slots[i] = 0;
+	free(order);
+	dropwords();
 }
 
 } // namespace sitko

@@ -21,7 +21,8 @@ tnode *addtree(tnode *root, const char *word);
 tnode *addwords(tnode *root, std::span<const wordref> words);
 
 // Writes every word once, in ascending byte order, as "%4lld %s\n" with its
-// count, and uses the root up.  A null root writes nothing.
+// count, and lets go of them all: the next word begins a new root.  A null
+// root writes nothing.
 void treeprint(tnode *root);
 
 } // namespace sitko
