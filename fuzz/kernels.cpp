@@ -42,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 		if (x[k] != y[k])
 			abort();
 
-	prefixset keys = {{}, 0};
+	prefixset keys = {};
 	for (const char *k : {"auto", "whil", "case", "\xff\xfe\n ", "0101"})
-		memcpy(keys.prefix[keys.n++].data(), k, 4);
+		addprefix(keys, k);
 	if (scalar::findprefix(all, keys) != avx2::findprefix(all, keys))
 		abort();
 #else

@@ -157,8 +157,62 @@ SITKO_AVX2 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
 
 // A place is a candidate when its first and fourth bytes match those of some
 // prefix; only candidates are compared in full.
+namespace {
+
+SITKO_AVX2 __m256i table(const std::array<unsigned char, 16> &t);
+
+// The groups a byte may stand for, by its two nibbles.
+SITKO_AVX2 __m256i lookup(__m256i v, __m256i lo, __m256i hi)
+{
+	const __m256i nibble = splat(0x0f);
+	return _mm256_and_si256(
+		_mm256_shuffle_epi8(lo, _mm256_and_si256(v, nibble)),
+		_mm256_shuffle_epi8(hi, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
+}
+
+// Places are told apart by table lookups of the first and fourth byte,
+// whatever the number of prefixes, and only the few that pass are compared.
+SITKO_AVX2 std::size_t findgrouped(bytes block, const prefixset &set)
+{
+	const __m256i firstlo = table(set.firstlo), firsthi = table(set.firsthi);
+	const __m256i secondlo = table(set.secondlo), secondhi = table(set.secondhi);
+	const __m256i fourthlo = table(set.fourthlo), fourthhi = table(set.fourthhi);
+	// The prefixes as 32-bit words, two vectors of them, filled out with
+	// the first: a place is compared with all at once.
+	std::uint32_t words[2 * 8];
+	for (std::size_t k = 0; k < 2 * 8; k++)
+		memcpy(&words[k], set.prefix[k < set.n ? k : 0].data(), 4);
+	const __m256i prefixes0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(words));
+	const __m256i prefixes1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(words + 8));
+	const unsigned char *p = block.data();
+	std::size_t i = 0;
+
+	for (; i + LANES + 3 <= block.size(); i += LANES) {
+		__m256i groups = _mm256_and_si256(
+			_mm256_and_si256(lookup(load(p + i), firstlo, firsthi),
+					 lookup(load(p + i + 1), secondlo, secondhi)),
+			lookup(load(p + i + 3), fourthlo, fourthhi));
+		std::uint32_t m = ~mask(_mm256_cmpeq_epi8(groups, _mm256_setzero_si256()));
+		for (; m != 0; m &= m - 1) {
+			std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(m));
+			std::uint32_t here;
+			memcpy(&here, p + at, 4);
+			__m256i v = _mm256_set1_epi32(static_cast<int>(here));
+			if (!_mm256_testz_si256(_mm256_or_si256(_mm256_cmpeq_epi32(v, prefixes0),
+								_mm256_cmpeq_epi32(v, prefixes1)),
+						_mm256_set1_epi8(-1)))
+				return at;
+		}
+	}
+	return i + scalar::findprefix(bytes(p + i, block.size() - i), set);
+}
+
+} // namespace
+
 SITKO_AVX2 std::size_t findprefix(bytes block, const prefixset &set)
 {
+	if (set.groups > 0 && set.groups <= set.initial.size())
+		return findgrouped(block, set);
 	const unsigned char *p = block.data();
 	std::size_t i = 0;
 

@@ -53,7 +53,36 @@ inline constexpr std::size_t PREFIX_CAPACITY = 16;
 struct prefixset {
 	std::array<std::array<unsigned char, 4>, PREFIX_CAPACITY> prefix;
 	std::size_t n;
+	// The prefixes grouped by first byte, for the vector kernel: a place
+	// may hold a prefix of group k only where bit k is set in lo[] & hi[]
+	// of its first, second and fourth byte (lo and hi being the byte's two
+	// nibbles).  The first bytes are told exactly, the others roughly.
+	std::array<unsigned char, 8> initial;
+	std::size_t groups; // past 8 the tables cannot hold them
+	std::array<unsigned char, 16> firstlo, firsthi, secondlo, secondhi, fourthlo, fourthhi;
 };
+
+// Adds the first four bytes of word to set, which has room for them.
+inline void addprefix(prefixset &set, const char *word)
+{
+	auto &p = set.prefix[set.n++];
+	for (std::size_t i = 0; i < 4; i++)
+		p[i] = static_cast<unsigned char>(word[i]);
+	std::size_t g = 0;
+	while (g < set.groups && g < set.initial.size() && set.initial[g] != p[0])
+		g++;
+	if (g == set.groups && set.groups++ < set.initial.size())
+		set.initial[g] = p[0];
+	if (g >= set.initial.size())
+		return;
+	auto bit = static_cast<unsigned char>(1u << g);
+	set.firstlo[p[0] & 15] |= bit;
+	set.firsthi[p[0] >> 4] |= bit;
+	set.secondlo[p[1] & 15] |= bit;
+	set.secondhi[p[1] >> 4] |= bit;
+	set.fourthlo[p[3] & 15] |= bit;
+	set.fourthhi[p[3] >> 4] |= bit;
+}
 
 // The offset of the first place in block where one of the prefixes begins;
 // when there is none, the offset of the first place that had too few bytes

@@ -131,19 +131,31 @@ TEST(scan, findprefix_matches_scalar)
 #if defined(__x86_64__)
 	if (!avx2::usable())
 		GTEST_SKIP() << "no AVX2 here";
-	prefixset set = {{}, 0};
-	for (const char *p : {"whil", "case", "\xff\x80 \n", "0505"})
-		memcpy(set.prefix[set.n++].data(), p, 4);
+	// Grouped by first byte for the table lookups; the same without the
+	// tables; more first bytes than the tables hold; the programs' own.
+	prefixset grouped = {}, wide = {}, keys = {};
+	for (const char *p : {"whil", "case", "\xff\x80 \n", "0505", "cons", "\x7f\x0f\xf0 "})
+		addprefix(grouped, p);
+	prefixset plain = grouped;
+	plain.groups = 0;
+	for (const char *p :
+	     {"aaaa", "bbbb", "cccc", "dddd", "eeee", "ffff", "gggg", "hhhh", "iiii"})
+		addprefix(wide, p);
+	for (const char *p : {"auto", "brea", "case", "char", "cons", "cont", "defa", "unsi",
+			      "void", "vola", "whil"})
+		addprefix(keys, p);
 	std::mt19937 rng(6);
-	for (std::size_t n : lengths()) {
-		for (int round = 0; round < 4; round++) {
-			auto block = randomblock(rng, n);
-			if (n >= 4 && round > 0) // plant a prefix at a random place
-				memcpy(block.data() + rng() % (n - 3),
-				       set.prefix[rng() % set.n].data(), 4);
-			bytes b(block.data(), n);
-			ASSERT_EQ(avx2::findprefix(b, set), scalar::findprefix(b, set))
-				<< "length " << n;
+	for (const prefixset *set : {&grouped, &plain, &wide, &keys}) {
+		for (std::size_t n : lengths()) {
+			for (int round = 0; round < 4; round++) {
+				auto block = randomblock(rng, n);
+				if (n >= 4 && round > 0) // plant a prefix at a random place
+					memcpy(block.data() + rng() % (n - 3),
+					       set->prefix[rng() % set->n].data(), 4);
+				bytes b(block.data(), n);
+				ASSERT_EQ(avx2::findprefix(b, *set), scalar::findprefix(b, *set))
+					<< "length " << n << ", " << set->n << " prefixes";
+			}
 		}
 	}
 #else

@@ -33,9 +33,9 @@ inline std::array<long, KEYWORDS> keywordcounts(const unsigned char *data, std::
 						bool skipping,
 						std::span<const std::size_t> pieces = {})
 {
-	prefixset keys = {{}, 0};
+	prefixset keys = {};
 	for (const char *k : keywords)
-		memcpy(keys.prefix[keys.n++].data(), k, 4);
+		addprefix(keys, k);
 	if (pieces.empty())
 		setinput(data, size);
 	else

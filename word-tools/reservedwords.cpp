@@ -75,10 +75,10 @@ int main()
 	// stretches of text hold no keyword at all, and skipquiet() passes over
 	// them without splitting them into words.
 	bool initial[256] = {};
-	prefixset keys = {{}, 0};
+	prefixset keys = {};
 	for (const key &k : keytab) {
 		initial[static_cast<unsigned char>(k.word[0])] = true;
-		memcpy(keys.prefix[keys.n++].data(), k.word, 4);
+		addprefix(keys, k.word);
 	}
 
 	while (skipquiet(keys), getword(word, WORD_CAPACITY) != EOF)
