@@ -47,10 +47,9 @@ constexpr std::size_t MOST_BLOCKS = std::size_t{1} << (OFFSET_BITS - BLOCK_BITS)
 // at a time.
 constexpr std::size_t HEADER = 9;
 constexpr std::size_t LARGEST_RECORD = HEADER + WORD_LIMIT + WORD_SLACK;
-// How far ahead of the word being counted the slots and records of the
-// next ones are fetched, and how many words are taken in at a time.
-constexpr std::size_t AHEAD = 32;
-constexpr std::size_t CHUNK = 256;
+// Words are taken in this many at a time: every step is done for all of
+// them before the next step, so what one step fetches has come by the next.
+constexpr std::size_t CHUNK = 128;
 
 [[noreturn]] void outofmemory()
 {
@@ -277,9 +276,9 @@ tnode *addwords(tnode *root, std::span<const wordref> batch)
 {
 	if (words.slots == nullptr)
 		grow();
-	// Three steps a word, each AHEAD words behind the one before: hash
-	// it and fetch its first slot; look at the slot and fetch the record it
-	// names; count it.  By the time a word is counted both have come.
+	// Three steps for the words of a chunk: hash each and fetch its first
+	// slot; look along the slots for its tag and fetch the record named
+	// there; count it.
 	// The index is kept in locals here, as writes to a count could be
 	// writes to anything; only a new word changes it.
 	std::uint64_t *slots = words.slots;
@@ -290,38 +289,31 @@ tnode *addwords(tnode *root, std::span<const wordref> batch)
 		std::size_t n = std::min(batch.size(), CHUNK);
 		std::uint64_t hash[CHUNK];
 		unsigned char *seen[CHUNK];
-		for (std::size_t k = 0; k < n + 2 * AHEAD; k++) {
-			if (k < n) {
-				hash[k] = wordhash(batch[k].text, batch[k].len, key);
-				__builtin_prefetch(&slots[hash[k] & mask]);
+		for (std::size_t k = 0; k < n; k++) {
+			hash[k] = wordhash(batch[k].text, batch[k].len, key);
+			__builtin_prefetch(&slots[hash[k] & mask]);
+		}
+		for (std::size_t j = 0; j < n; j++) {
+			std::uint64_t tag = hash[j] >> OFFSET_BITS;
+			std::size_t i = hash[j] & mask;
+			std::uint64_t s;
+			while ((s = slots[i]) != 0 && s >> OFFSET_BITS != tag)
+				i = (i + 1) & mask;
+			seen[j] = nullptr;
+			if (s != 0) {
+				seen[j] =
+					blocks[(s & OFFSET_MASK) >> BLOCK_BITS] + (s & (BLOCK - 1));
+				__builtin_prefetch(seen[j]);
 			}
-			if (k >= AHEAD && k - AHEAD < n) {
-				// The first slot with the word's tag, most often
-				// the first slot of all.
-				std::size_t j = k - AHEAD;
-				std::uint64_t tag = hash[j] >> OFFSET_BITS;
-				std::size_t i = hash[j] & mask;
-				std::uint64_t s;
-				while ((s = slots[i]) != 0 && s >> OFFSET_BITS != tag)
-					i = (i + 1) & mask;
-				seen[j] = nullptr;
-				if (s != 0) {
-					seen[j] = blocks[(s & OFFSET_MASK) >> BLOCK_BITS] +
-						  (s & (BLOCK - 1));
-					__builtin_prefetch(seen[j]);
-				}
-			}
-			if (k >= 2 * AHEAD) {
-				std::size_t j = k - 2 * AHEAD;
-				if (seen[j] != nullptr &&
-				    same(seen[j], batch[j].text, batch[j].len)) {
-					setcount(seen[j], countof(seen[j]) + 1);
-				} else {
-					count(batch[j].text, batch[j].len, hash[j]);
-					slots = words.slots;
-					mask = words.mask;
-					blocks = words.blocks;
-				}
+		}
+		for (std::size_t j = 0; j < n; j++) {
+			if (seen[j] != nullptr && same(seen[j], batch[j].text, batch[j].len)) {
+				setcount(seen[j], countof(seen[j]) + 1);
+			} else {
+				count(batch[j].text, batch[j].len, hash[j]);
+				slots = words.slots;
+				mask = words.mask;
+				blocks = words.blocks;
 			}
 		}
 		batch = batch.subspan(n);
