@@ -214,11 +214,32 @@ const unsigned char *splitrun(const unsigned char *p, const unsigned char *end,
 	return p;
 }
 
+// A word the marks show that is too long or too near the end of the buffer
+// to hand out as it lies; returns where the marks go on, or null when they
+// go on after the word.
+const unsigned char *oddword(const unsigned char *w, const unsigned char *e, std::size_t limit,
+			     wordsink &sink)
+{
+	if (static_cast<std::size_t>(e - w) > limit) {
+		// The rest of its run comes one byte at a time; the marks go
+		// on after the run.
+		sink.put(w, w + limit);
+		words.inrun = true;
+		return w + limit;
+	}
+	sink.put(w, e);
+	return nullptr;
+}
+
 // The words the marks show, from p on; returns where it left off.
 const unsigned char *markedwords(const unsigned char *p, const unsigned char *end,
 				 const wordclasses &classes, std::size_t limit, wordsink &sink)
 {
+	// A word that ends this near the end of the buffer is copied.
+	const unsigned char *safe =
+		static_cast<std::size_t>(end - p) > WORD_SLACK ? end - WORD_SLACK : p;
 	const unsigned char *s = words.pending;
+	words.pending = nullptr;
 	while (!sink.full()) {
 		if (p < strip.base || p >= strip.stop) {
 			if (p >= end)
@@ -235,51 +256,49 @@ const unsigned char *markedwords(const unsigned char *p, const unsigned char *en
 		std::size_t i = offset / 64;
 		std::uint64_t from = ~std::uint64_t{0} << (offset % 64);
 		std::uint64_t st = strip.starts[i] & from, en = strip.ends[i] & from;
+		const unsigned char *at = base + i * 64; // where the bits of st and en begin
 		// The sink is kept in locals on the way through a strip.
 		wordref *out = sink.out.data();
 		std::size_t n = sink.n, room = sink.out.size();
 		for (;;) {
-			if (s == nullptr) {
+			const unsigned char *w = s;
+			if (w == nullptr) {
 				while (st == 0) {
 					if (++i == nw)
 						goto stripdone;
 					st = strip.starts[i];
 					en = strip.ends[i];
+					at += 64;
 				}
-				s = base + i * 64 + static_cast<std::size_t>(std::countr_zero(st));
+				w = at + std::countr_zero(st);
 				st &= st - 1;
 			}
 			while (en == 0) {
-				if (++i == nw)
+				if (++i == nw) {
+					s = w; // it goes on past the strip
 					goto stripdone;
+				}
 				st = strip.starts[i];
 				en = strip.ends[i];
-			}
-			const unsigned char *e =
-				base + i * 64 + static_cast<std::size_t>(std::countr_zero(en));
-			en &= en - 1;
-			auto len = static_cast<std::size_t>(e - s);
-			if (len > limit || static_cast<std::size_t>(end - e) < WORD_SLACK)
-				[[unlikely]] {
-				sink.n = n;
-				if (len > limit) {
-					// The rest of the run after the cut, one byte
-					// at a time; the marks go on after the run.
-					sink.put(s, s + limit);
-					words.inrun = true;
-					words.pending = nullptr;
-					return s + limit;
-				}
-				sink.put(s, e);
-				n = sink.n;
-			} else {
-				out[n++] = {s, len};
+				at += 64;
 			}
 			s = nullptr;
-			if (n == room || words.ncopies == COPIES) {
+			const unsigned char *e = at + std::countr_zero(en);
+			en &= en - 1;
+			auto len = static_cast<std::size_t>(e - w);
+			if (len > limit || e > safe) [[unlikely]] {
 				sink.n = n;
-				words.pending = nullptr;
-				return e + 1; // e ends a run, so it begins no word
+				if (const unsigned char *go = oddword(w, e, limit, sink))
+					return go;
+				n = sink.n;
+				if (sink.full())
+					return e + 1; // e ends a run, so it begins no word
+			} else {
+				out[n++] = {w, len};
+				if (n == room) {
+					sink.n = n;
+					return e + 1;
+				}
 			}
 		}
 	stripdone:
