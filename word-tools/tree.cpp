@@ -166,9 +166,11 @@ inline bool same(const unsigned char *r, const unsigned char *w, std::size_t len
 		return false;
 	const unsigned char *t = r + HEADER;
 	std::size_t i = 0;
-	for (; len - i > 16; i += 16)
-		if ((load8(t + i) ^ load8(w + i)) | (load8(t + i + 8) ^ load8(w + i + 8)))
-			return false;
+	if (len > 16) [[unlikely]] {
+		for (; len - i > 16; i += 16)
+			if ((load8(t + i) ^ load8(w + i)) | (load8(t + i + 8) ^ load8(w + i + 8)))
+				return false;
+	}
 	std::size_t left = len - i;
 	return (((load8(t + i) ^ load8(w + i)) & pieces.first[left]) |
 		((load8(t + i + 8) ^ load8(w + i + 8)) & pieces.second[left])) == 0;

@@ -88,8 +88,10 @@ inline std::uint64_t wordhash(const unsigned char *word, std::size_t len, hashke
 {
 	std::uint64_t h = key.k0 ^ len;
 	std::size_t i = 0;
-	for (; len - i > 16; i += 16)
-		h = fold(load8(word + i) ^ key.k1, load8(word + i + 8) ^ h);
+	if (len > 16) [[unlikely]] {
+		for (; len - i > 16; i += 16)
+			h = fold(load8(word + i) ^ key.k1, load8(word + i + 8) ^ h);
+	}
 	std::size_t left = len - i;
 	std::uint64_t a = load8(word + i) & pieces.first[left];
 	std::uint64_t b = load8(word + i + 8) & pieces.second[left];
