@@ -43,10 +43,9 @@ constexpr std::uint64_t OFFSET_MASK = (std::uint64_t{1} << OFFSET_BITS) - 1;
 constexpr unsigned BLOCK_BITS = 21;
 constexpr std::size_t BLOCK = std::size_t{1} << BLOCK_BITS;
 constexpr std::size_t MOST_BLOCKS = std::size_t{1} << (OFFSET_BITS - BLOCK_BITS);
-// Count, length, and the word, with room after it to be read eight bytes
+// Count, length, and the word, with room after it to be read sixteen bytes
 // at a time.
 constexpr std::size_t HEADER = 9;
-constexpr std::size_t LARGEST_RECORD = HEADER + WORD_LIMIT + WORD_SLACK;
 // Words are taken in this many at a time: every step is done for all of
 // them before the next step, so what one step fetches has come by the next.
 constexpr std::size_t CHUNK = 128;
