@@ -337,20 +337,29 @@ void treeprint(tnode *root)
 	if (root == nullptr)
 		return;
 	// Each word is sorted by its first eight bytes, held beside its
-	// record, and compared in full only where those agree.
-	auto *order = static_cast<sortentry *>(largearea((root->used + 1) * sizeof(sortentry)));
+	// record, and compared in full only where those agree.  The slots are
+	// gathered at the front of the index; where it is at most half full
+	// the entries then take its place, from the last back, each over
+	// slots already taken.
 	std::uint64_t *slots = root->slots;
-	std::size_t n = 0;
-	for (std::size_t i = 0; i <= root->mask; i++) {
-		if (i + 16 <= root->mask && slots[i + 16] != 0)
-			__builtin_prefetch(record(slots[i + 16] & OFFSET_MASK));
-		if (slots[i] != 0) {
-			unsigned char *r = record(slots[i] & OFFSET_MASK);
-			order[n++] = {sortprefix(r), r};
-		}
+	std::size_t count = root->mask + 1, n = 0;
+	for (std::size_t i = 0; i < count; i++)
+		if (slots[i] != 0)
+			slots[n++] = slots[i];
+	bool inplace = count * sizeof *slots >= n * sizeof(sortentry);
+	auto *order = inplace ? reinterpret_cast<sortentry *>(slots)
+			      : static_cast<sortentry *>(largearea(n * sizeof(sortentry) + 1));
+	for (std::size_t k = n; k-- > 0;) {
+		if (k >= 16)
+			__builtin_prefetch(record(slots[k - 16] & OFFSET_MASK));
+		unsigned char *r = record(slots[k] & OFFSET_MASK);
+		sortentry e = {sortprefix(r), r};
+		memcpy(reinterpret_cast<unsigned char *>(order) + k * sizeof e, &e, sizeof e);
 	}
-	freeslots(root->slots, root->mask + 1);
-	root->slots = nullptr;
+	if (!inplace) {
+		freeslots(root->slots, count);
+		root->slots = nullptr;
+	}
 	std::sort(order, order + n, [](const sortentry &a, const sortentry &b) {
 		if (a.prefix != b.prefix)
 			return a.prefix < b.prefix;
@@ -361,7 +370,8 @@ void treeprint(tnode *root)
 			__builtin_prefetch(order[i + 16].record);
 		printword(order[i].record);
 	}
-	free(order);
+	if (!inplace)
+		free(order);
 	dropwords();
 }
 
