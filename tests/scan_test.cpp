@@ -4,6 +4,7 @@
 // split at random points to test the state carried between blocks.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -160,6 +161,52 @@ TEST(scan, findprefix_matches_scalar)
 	}
 #else
 	GTEST_SKIP() << "scalar only on this architecture";
+#endif
+}
+
+// Byte sets as the word scanner is given them: the nibble tables must say
+// exactly what the set says, and the vector classifier what the scalar does.
+TEST(scan, classify_matches_scalar)
+{
+	auto setof = [](auto pred) {
+		std::array<bool, 256> m{};
+		for (std::size_t c = 0; c < 256; c++)
+			m[c] = pred(static_cast<unsigned char>(c));
+		return m;
+	};
+	auto letter = [](unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+	auto digit = [](unsigned char c) { return c >= '0' && c <= '9'; };
+	const std::array<bool, 256> sets[] = {
+		setof(letter),
+		setof([&](unsigned char c) { return letter(c) || digit(c); }),
+		setof([](unsigned char c) { return c >= 0x80; }),
+		setof([](unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }),
+		setof([&](unsigned char c) { return digit(c) || c == '_' || c == 0xff; }),
+		setof([](unsigned char) { return false; }),
+	};
+	for (const auto &member : sets) {
+		byteclass c = makeclass(member);
+		ASSERT_TRUE(c.nibbles);
+		for (std::size_t b = 0; b < 256; b++)
+			ASSERT_EQ((c.lo[b & 15] & c.hi[b >> 4]) != 0, member[b]) << "byte " << b;
+	}
+	// Fifteen different shapes of a row are more than the tables hold.
+	EXPECT_FALSE(makeclass(setof([](unsigned char c) { return (c & 15) < (c >> 4); })).nibbles);
+#if defined(__x86_64__)
+	if (!avx2::usable())
+		GTEST_SKIP() << "no AVX2 here";
+	std::mt19937 rng(7);
+	for (std::size_t k = 0; k + 1 < std::size(sets); k++) {
+		wordclasses classes = {makeclass(sets[k]), makeclass(sets[k + 1])};
+		for (std::size_t n : lengths()) {
+			auto block = randomblock(rng, n);
+			std::vector<std::uint64_t> a((n + 63) / 64 * 2 + 2, 1), b(a);
+			std::size_t w = (n + 63) / 64;
+			scalar::classify(bytes(block.data(), n), classes, a.data(), a.data() + w);
+			avx2::classify(bytes(block.data(), n), classes, b.data(), b.data() + w);
+			ASSERT_EQ(a, b) << "length " << n << ", sets " << k;
+		}
+	}
 #endif
 }
 
