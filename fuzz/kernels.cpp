@@ -49,16 +49,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 	if (scalar::findprefix(all, keys) != avx2::findprefix(all, keys))
 		abort();
 
-	auto set = [](bool (*in)(unsigned char)) {
+	auto classof = [](bool (*in)(unsigned char)) {
 		std::array<bool, 256> m{};
 		for (std::size_t c = 0; c < 256; c++)
 			m[c] = in(static_cast<unsigned char>(c));
 		return makeclass(m);
 	};
 	const wordclasses classes = {
-		set([](unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }),
-		set([](unsigned char c) {
-			return (c | 0x20) >= 'a' && (c | 0x20) <= 'z' || (c >= '0' && c <= '9') ||
+		classof([](unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }),
+		classof([](unsigned char c) {
+			return ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') || (c >= '0' && c <= '9') ||
 			       c >= 0xf0;
 		})};
 	std::vector<std::uint64_t> m1(2 * (size / 64 + 1)), m2(m1.size());

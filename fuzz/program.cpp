@@ -37,12 +37,34 @@ static void reset()
 		k.count = 0;
 }
 #elif defined(SITKO_PROGRAM_wordtree)
+#include <map>
+
+#include "../word-tools/getword.cpp"
 #include "../word-tools/randomkey.cpp"
 #include "../word-tools/tree.cpp"
 #include "../word-tools/wordtree.cpp"
 static void reset()
 {
 	sitko::dropwords();
+}
+// The report as the plain loop and a plain ordered map would make it.
+#define SITKO_REFERENCE
+static std::string reference(const std::uint8_t *data, std::size_t size)
+{
+	sitko::setinput(data, size);
+	sitko::pushedback = sitko::NOTHING_PUSHED;
+	std::map<std::string, long long> counts;
+	char word[sitko::WORD_CAPACITY];
+	while (sitko::getword(word, sitko::WORD_CAPACITY) != EOF)
+		if (sitko::isalphachar(static_cast<unsigned char>(word[0])))
+			counts[word]++;
+	std::string out;
+	for (const auto &[w, n] : counts) {
+		char line[32];
+		snprintf(line, sizeof line, "%4lld ", n);
+		out += line + w + "\n";
+	}
+	return out;
 }
 #elif defined(SITKO_PROGRAM_census)
 #include "../console/census.cpp"
@@ -133,5 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 	int pieced = runonce(data, size, std::span<const std::size_t>(sizes.data(), nsizes));
 	if (pieced != whole || report != onepiece)
 		abort();
+#if defined(SITKO_REFERENCE)
+	if (whole == 0 && reference(data, size) != onepiece)
+		abort();
+#endif
 	return 0;
 }

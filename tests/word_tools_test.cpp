@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <map>
 #include <random>
 #include <string>
 #include <utility>
@@ -139,6 +140,47 @@ TEST(wordtree, table)
 		auto r = run("wordtree", c.input);
 		EXPECT_EQ(r.out, c.expected);
 		EXPECT_EQ(r.status, 0);
+	}
+}
+
+// Words of the lengths where the index changes how it holds and compares
+// them (8, 16 and 17 bytes and their neighbours), sharing their first bytes,
+// in random order and number, against a plain ordered count.
+TEST(wordtree, as_a_plain_count)
+{
+	std::mt19937 rng(12);
+	const std::string stems[] = {"a",
+				     "abcdefg",
+				     "abcdefgh",
+				     "abcdefghi",
+				     "Abcdefgh",
+				     std::string(15, 'q'),
+				     std::string(16, 'q'),
+				     std::string(17, 'q'),
+				     std::string(40, 'z'),
+				     std::string(99, 'x')};
+	for (int round = 0; round < 20; round++) {
+		std::string input;
+		std::map<std::string, long long> counts;
+		std::size_t n = round < 10 ? 50 : 30000;
+		for (std::size_t i = 0; i < n; i++) {
+			std::string w = stems[rng() % std::size(stems)];
+			// At most 99 bytes, where getword would cut them.
+			if (w.size() < 99 && rng() % 2)
+				w += static_cast<char>('a' + rng() % 26);
+			if (w.size() < 96 && rng() % 3 == 0)
+				w += std::to_string(rng() % 1000);
+			counts[w]++;
+			input += w + (rng() % 4 ? " " : ",\n");
+		}
+		std::string expected;
+		for (const auto &[w, c] : counts) {
+			char line[32];
+			snprintf(line, sizeof line, "%4lld ", c);
+			expected += line + w + "\n";
+		}
+		auto r = run("wordtree", input);
+		ASSERT_EQ(r.out, expected) << "round " << round;
 	}
 }
 
