@@ -130,26 +130,37 @@ void setcount(unsigned char *r, long long c)
 	memcpy(r, &c, sizeof c);
 }
 
-// A new record for the word, counted once; its offset is never 0, which
-// marks an empty slot.
+// The first block begins with a record no word matches, of length 0, at
+// offset 0: the record of an empty slot.
+constexpr std::size_t EMPTY_RECORD = 32;
+
+void newblock()
+{
+	if (words.nblocks == MOST_BLOCKS)
+		outofmemory();
+	if (words.nblocks == words.blockroom) {
+		std::size_t room = words.blockroom == 0 ? 64 : 2 * words.blockroom;
+		auto **more = static_cast<unsigned char **>(
+			realloc(words.blocks, room * sizeof *words.blocks));
+		if (more == nullptr)
+			outofmemory();
+		words.blocks = more;
+		words.blockroom = room;
+	}
+	auto *block = static_cast<unsigned char *>(largearea(BLOCK));
+	words.blocks[words.nblocks++] = block;
+	words.filled = 0;
+	if (words.nblocks == 1) {
+		memset(block, 0, EMPTY_RECORD);
+		words.filled = EMPTY_RECORD;
+	}
+}
+
+// A new record for the word, counted once.
 std::uint64_t newrecord(const unsigned char *w, std::size_t len)
 {
-	if (words.nblocks == 0 || words.filled + HEADER + len + WORD_SLACK > BLOCK) {
-		if (words.nblocks == MOST_BLOCKS)
-			outofmemory();
-		if (words.nblocks == words.blockroom) {
-			std::size_t room = words.blockroom == 0 ? 64 : 2 * words.blockroom;
-			auto **more = static_cast<unsigned char **>(
-				realloc(words.blocks, room * sizeof *words.blocks));
-			if (more == nullptr)
-				outofmemory();
-			words.blocks = more;
-			words.blockroom = room;
-		}
-		auto *block = static_cast<unsigned char *>(largearea(BLOCK));
-		words.blocks[words.nblocks++] = block;
-		words.filled = words.nblocks == 1 ? 8 : 0;
-	}
+	if (words.filled + HEADER + len + WORD_SLACK > BLOCK)
+		newblock();
 	std::uint64_t offset = (std::uint64_t{words.nblocks - 1} << BLOCK_BITS) | words.filled;
 	unsigned char *r = record(offset);
 	setcount(r, 1);
@@ -189,8 +200,11 @@ void grow()
 {
 	std::uint64_t *old = words.slots;
 	std::size_t oldcount = old != nullptr ? words.mask + 1 : 0;
-	if (old == nullptr)
+	if (old == nullptr) {
 		words.key = randomkey();
+		if (words.nblocks == 0)
+			newblock();
+	}
 	std::size_t count = oldcount == 0 ? 1024 : 2 * oldcount;
 	words.slots = newslots(count);
 	words.mask = count - 1;
@@ -295,20 +309,21 @@ tnode *addwords(tnode *root, std::span<const wordref> batch)
 			__builtin_prefetch(&slots[hash[k] & mask]);
 		}
 		for (std::size_t j = 0; j < n; j++) {
+			// The word is nearly always in one of its first two slots,
+			// so both are looked at and one chosen, without a branch
+			// that could go either way; an empty slot or a word further
+			// on gets the empty record, and the slow way in the next step.
 			std::uint64_t tag = hash[j] >> OFFSET_BITS;
 			std::size_t i = hash[j] & mask;
-			std::uint64_t s;
-			while ((s = slots[i]) != 0 && s >> OFFSET_BITS != tag)
-				i = (i + 1) & mask;
-			seen[j] = nullptr;
-			if (s != 0) {
-				seen[j] =
-					blocks[(s & OFFSET_MASK) >> BLOCK_BITS] + (s & (BLOCK - 1));
-				__builtin_prefetch(seen[j]);
-			}
+			std::uint64_t s0 = slots[i], s1 = slots[(i + 1) & mask];
+			bool first = s0 != 0 && s0 >> OFFSET_BITS == tag;
+			bool second = s1 != 0 && s1 >> OFFSET_BITS == tag;
+			std::uint64_t s = first ? s0 : second ? s1 : 0;
+			seen[j] = blocks[(s & OFFSET_MASK) >> BLOCK_BITS] + (s & (BLOCK - 1));
+			__builtin_prefetch(seen[j]);
 		}
 		for (std::size_t j = 0; j < n; j++) {
-			if (seen[j] != nullptr && same(seen[j], batch[j].text, batch[j].len)) {
+			if (same(seen[j], batch[j].text, batch[j].len)) {
 				setcount(seen[j], countof(seen[j]) + 1);
 			} else {
 				count(batch[j].text, batch[j].len, hash[j]);
