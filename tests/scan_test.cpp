@@ -176,7 +176,7 @@ TEST(scan, classify_matches_scalar)
 	};
 	auto letter = [](unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
 	auto digit = [](unsigned char c) { return c >= '0' && c <= '9'; };
-	const std::array<bool, 256> sets[] = {
+	const std::array<bool, 256> bytesets[] = {
 		setof(letter),
 		setof([&](unsigned char c) { return letter(c) || digit(c); }),
 		setof([](unsigned char c) { return c >= 0x80; }),
@@ -184,7 +184,7 @@ TEST(scan, classify_matches_scalar)
 		setof([&](unsigned char c) { return digit(c) || c == '_' || c == 0xff; }),
 		setof([](unsigned char) { return false; }),
 	};
-	for (const auto &member : sets) {
+	for (const auto &member : bytesets) {
 		byteclass c = makeclass(member);
 		ASSERT_TRUE(c.nibbles);
 		for (std::size_t b = 0; b < 256; b++)
@@ -196,8 +196,8 @@ TEST(scan, classify_matches_scalar)
 	if (!avx2::usable())
 		GTEST_SKIP() << "no AVX2 here";
 	std::mt19937 rng(7);
-	for (std::size_t k = 0; k + 1 < std::size(sets); k++) {
-		wordclasses classes = {makeclass(sets[k]), makeclass(sets[k + 1])};
+	for (std::size_t k = 0; k + 1 < std::size(bytesets); k++) {
+		wordclasses classes = {makeclass(bytesets[k]), makeclass(bytesets[k + 1])};
 		for (std::size_t n : lengths()) {
 			auto block = randomblock(rng, n);
 			std::vector<std::uint64_t> a((n + 63) / 64 * 2 + 2, 1), b(a);
