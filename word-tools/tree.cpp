@@ -306,7 +306,7 @@ tnode *addwords(tnode *root, std::span<const wordref> batch)
 		unsigned char *seen[CHUNK];
 		for (std::size_t k = 0; k < n; k++) {
 			hash[k] = wordhash(batch[k].text, batch[k].len, key);
-			__builtin_prefetch(&slots[hash[k] & mask]);
+			__builtin_prefetch(&slots[static_cast<std::size_t>(hash[k]) & mask]);
 		}
 		for (std::size_t j = 0; j < n; j++) {
 			// The word is nearly always in one of its first two slots,
@@ -314,7 +314,7 @@ tnode *addwords(tnode *root, std::span<const wordref> batch)
 			// that could go either way; an empty slot or a word further
 			// on gets the empty record, and the slow way in the next step.
 			std::uint64_t tag = hash[j] >> OFFSET_BITS;
-			std::size_t i = hash[j] & mask;
+			std::size_t i = static_cast<std::size_t>(hash[j]) & mask;
 			std::uint64_t s0 = slots[i], s1 = slots[(i + 1) & mask];
 			bool first = s0 != 0 && s0 >> OFFSET_BITS == tag;
 			bool second = s1 != 0 && s1 >> OFFSET_BITS == tag;
