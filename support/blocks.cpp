@@ -214,19 +214,24 @@ const unsigned char *splitrun(const unsigned char *p, const unsigned char *end,
 	return p;
 }
 
+// Hands out the first limit bytes of a longer word; the rest of its run
+// comes one byte at a time, and the marks go on after the run.  Returns
+// where the rest begins.
+const unsigned char *cutword(const unsigned char *w, std::size_t limit, wordsink &sink)
+{
+	sink.put(w, w + limit);
+	words.inrun = true;
+	return w + limit;
+}
+
 // A word the marks show that is too long or too near the end of the buffer
 // to hand out as it lies; returns where the marks go on, or null when they
 // go on after the word.
 const unsigned char *oddword(const unsigned char *w, const unsigned char *e, std::size_t limit,
 			     wordsink &sink)
 {
-	if (static_cast<std::size_t>(e - w) > limit) {
-		// The rest of its run comes one byte at a time; the marks go
-		// on after the run.
-		sink.put(w, w + limit);
-		words.inrun = true;
-		return w + limit;
-	}
+	if (static_cast<std::size_t>(e - w) > limit)
+		return cutword(w, limit, sink);
 	sink.put(w, e);
 	return nullptr;
 }
@@ -353,9 +358,7 @@ std::size_t takewords(const wordclasses &classes, std::size_t limit, std::span<w
 					words.pending = nullptr;
 					auto len = static_cast<std::size_t>(end - s);
 					if (len >= limit) {
-						sink.put(s, s + limit);
-						words.inrun = true;
-						p = s + limit;
+						p = cutword(s, limit, sink);
 						continue;
 					}
 					memcpy(words.carry, s, len);
