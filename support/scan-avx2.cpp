@@ -75,6 +75,37 @@ SITKO_AVX2 std::uint32_t mask(__m256i matches)
 	return static_cast<std::uint32_t>(_mm256_movemask_epi8(matches));
 }
 
+// A table of 16 bytes in both lanes, for byte lookups by nibble.
+SITKO_AVX2 __m256i table(const std::array<unsigned char, 16> &t)
+{
+	return _mm256_broadcastsi128_si256(
+		_mm_loadu_si128(reinterpret_cast<const __m128i *>(t.data())));
+}
+
+// The two nibbles of each of 32 bytes.
+struct nibbles {
+	__m256i lo, hi;
+};
+
+SITKO_AVX2 nibbles split(__m256i v)
+{
+	const __m256i low = splat(0x0f);
+	return {_mm256_and_si256(v, low), _mm256_and_si256(_mm256_srli_epi16(v, 4), low)};
+}
+
+// lo[low nibble] & hi[high nibble] for each byte: the sets, of up to eight,
+// that each byte belongs to.
+SITKO_AVX2 __m256i lookup(nibbles v, __m256i lo, __m256i hi)
+{
+	return _mm256_and_si256(_mm256_shuffle_epi8(lo, v.lo), _mm256_shuffle_epi8(hi, v.hi));
+}
+
+// The bytes that belong to some set.
+SITKO_AVX2 std::uint32_t anyset(__m256i sets)
+{
+	return ~mask(_mm256_cmpeq_epi8(sets, _mm256_setzero_si256()));
+}
+
 } // namespace
 
 // Unrolled for the two sizes the programs use; others take the general path.
@@ -159,19 +190,9 @@ SITKO_AVX2 std::size_t findall(bytes block, unsigned char c, std::uint32_t *at)
 // prefix; only candidates are compared in full.
 namespace {
 
-SITKO_AVX2 __m256i table(const std::array<unsigned char, 16> &t);
-
-// The groups a byte may stand for, by its two nibbles.
-SITKO_AVX2 __m256i lookup(__m256i v, __m256i lo, __m256i hi)
-{
-	const __m256i nibble = splat(0x0f);
-	return _mm256_and_si256(
-		_mm256_shuffle_epi8(lo, _mm256_and_si256(v, nibble)),
-		_mm256_shuffle_epi8(hi, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
-}
-
-// Places are told apart by table lookups of the first and fourth byte,
-// whatever the number of prefixes, and only the few that pass are compared.
+// Places are told apart by table lookups of the first, second and fourth
+// byte, whatever the number of prefixes, and only the few that pass are
+// compared.
 SITKO_AVX2 std::size_t findgrouped(bytes block, const prefixset &set)
 {
 	const __m256i firstlo = table(set.firstlo), firsthi = table(set.firsthi);
@@ -189,10 +210,10 @@ SITKO_AVX2 std::size_t findgrouped(bytes block, const prefixset &set)
 
 	for (; i + LANES + 3 <= block.size(); i += LANES) {
 		__m256i groups = _mm256_and_si256(
-			_mm256_and_si256(lookup(load(p + i), firstlo, firsthi),
-					 lookup(load(p + i + 1), secondlo, secondhi)),
-			lookup(load(p + i + 3), fourthlo, fourthhi));
-		std::uint32_t m = ~mask(_mm256_cmpeq_epi8(groups, _mm256_setzero_si256()));
+			_mm256_and_si256(lookup(split(load(p + i)), firstlo, firsthi),
+					 lookup(split(load(p + i + 1)), secondlo, secondhi)),
+			lookup(split(load(p + i + 3)), fourthlo, fourthhi));
+		std::uint32_t m = anyset(groups);
 		for (; m != 0; m &= m - 1) {
 			std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(m));
 			std::uint32_t here;
@@ -234,43 +255,20 @@ SITKO_AVX2 std::size_t findprefix(bytes block, const prefixset &set)
 	return i + scalar::findprefix(bytes(p + i, block.size() - i), set);
 }
 
-namespace {
-
-SITKO_AVX2 __m256i table(const std::array<unsigned char, 16> &t)
-{
-	return _mm256_broadcastsi128_si256(
-		_mm_loadu_si128(reinterpret_cast<const __m128i *>(t.data())));
-}
-
-// The members of the class among 32 bytes, given their two nibbles.
-SITKO_AVX2 std::uint32_t members(__m256i lo, __m256i hi, __m256i lotab, __m256i hitab)
-{
-	__m256i both =
-		_mm256_and_si256(_mm256_shuffle_epi8(lotab, lo), _mm256_shuffle_epi8(hitab, hi));
-	return ~mask(_mm256_cmpeq_epi8(both, _mm256_setzero_si256()));
-}
-
-} // namespace
-
 SITKO_AVX2 void classify(bytes block, const wordclasses &classes, std::uint64_t *first,
 			 std::uint64_t *rest)
 {
 	const __m256i firstlo = table(classes.first.lo), firsthi = table(classes.first.hi);
 	const __m256i restlo = table(classes.rest.lo), resthi = table(classes.rest.hi);
-	const __m256i nibble = splat(0x0f);
 	const unsigned char *p = block.data();
 	std::size_t i = 0, w = 0;
 
 	for (; i + 2 * LANES <= block.size(); i += 2 * LANES, w++) {
-		__m256i a = load(p + i), b = load(p + i + LANES);
-		__m256i alo = _mm256_and_si256(a, nibble),
-			ahi = _mm256_and_si256(_mm256_srli_epi16(a, 4), nibble);
-		__m256i blo = _mm256_and_si256(b, nibble),
-			bhi = _mm256_and_si256(_mm256_srli_epi16(b, 4), nibble);
-		first[w] = members(alo, ahi, firstlo, firsthi) |
-			   std::uint64_t{members(blo, bhi, firstlo, firsthi)} << 32;
-		rest[w] = members(alo, ahi, restlo, resthi) |
-			  std::uint64_t{members(blo, bhi, restlo, resthi)} << 32;
+		nibbles a = split(load(p + i)), b = split(load(p + i + LANES));
+		first[w] = anyset(lookup(a, firstlo, firsthi)) |
+			   std::uint64_t{anyset(lookup(b, firstlo, firsthi))} << 32;
+		rest[w] = anyset(lookup(a, restlo, resthi)) |
+			  std::uint64_t{anyset(lookup(b, restlo, resthi))} << 32;
 	}
 	scalar::classify(bytes(p + i, block.size() - i), classes, first + w, rest + w);
 }
