@@ -29,6 +29,15 @@ inline constexpr std::size_t KEYWORDS = sizeof keywords / sizeof *keywords;
 
 // With pieces, the input comes through the buffer in pieces of those sizes,
 // one refill each, as from a pipe.
+inline void feed(const unsigned char *data, std::size_t size, std::span<const std::size_t> pieces)
+{
+	if (pieces.empty())
+		setinput(data, size);
+	else
+		setinput(data, size, pieces);
+	pushedback = NOTHING_PUSHED;
+}
+
 inline std::array<long, KEYWORDS> keywordcounts(const unsigned char *data, std::size_t size,
 						bool skipping,
 						std::span<const std::size_t> pieces = {})
@@ -36,11 +45,7 @@ inline std::array<long, KEYWORDS> keywordcounts(const unsigned char *data, std::
 	prefixset keys = {};
 	for (const char *k : keywords)
 		addprefix(keys, k);
-	if (pieces.empty())
-		setinput(data, size);
-	else
-		setinput(data, size, pieces);
-	pushedback = NOTHING_PUSHED;
+	feed(data, size, pieces);
 	std::array<long, KEYWORDS> counts{};
 	char word[WORD_CAPACITY];
 	for (;;) {
@@ -61,11 +66,7 @@ inline std::vector<std::string> treewords(const unsigned char *data, std::size_t
 					  std::size_t batch,
 					  std::span<const std::size_t> pieces = {})
 {
-	if (pieces.empty())
-		setinput(data, size);
-	else
-		setinput(data, size, pieces);
-	pushedback = NOTHING_PUSHED;
+	feed(data, size, pieces);
 	std::vector<std::string> words;
 	if (batch > 0) {
 		wordref found[64];
