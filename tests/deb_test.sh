@@ -7,18 +7,13 @@
 # Depends field would be empty.
 # usage: deb_test.sh sourcedir builddir [emulator...]
 set -eu
+. "$(dirname "$0")/skip.sh"
 source=$1
 build=$2
 shift 2
-if [ $# -gt 0 ]; then
-	echo "skipped: packages are built on the machine they are for, not under $1"
-	exit 77
-fi
+[ $# -eq 0 ] || skip "packages are built on the machine they are for, not under $1"
 for tool in dpkg-deb:dpkg dpkg-shlibdeps:dpkg-dev dpkg-buildflags:dpkg-dev file:file; do
-	command -v "${tool%%:*}" >/dev/null || {
-		echo "skipped: ${tool%%:*} is not installed (Debian package ${tool#*:})"
-		exit 77
-	}
+	need "${tool%%:*}" "${tool#*:}"
 done
 out=$build/debs
 rm -rf "$out"

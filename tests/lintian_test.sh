@@ -4,16 +4,11 @@
 # Skipped (status 77) without lintian or without the packages.
 # usage: lintian_test.sh builddir
 set -u
+. "$(dirname "$0")/skip.sh"
 out=$1/debs
-command -v lintian >/dev/null || {
-	echo "skipped: lintian is not installed (Debian package lintian)"
-	exit 77
-}
+need lintian lintian
 set -- "$out"/*.deb
-[ -f "$1" ] || {
-	echo "skipped: no packages in $out (the deb test was skipped)"
-	exit 77
-}
+[ -f "$1" ] || skip "no packages in $out (the deb test was skipped)"
 lintian --no-cfg --fail-on error,warning --display-level '>=pedantic' "$@" > "$out/lintian.txt" 2>&1
 status=$?
 grep -v 'running with root privileges' "$out/lintian.txt"

@@ -6,6 +6,7 @@
 # Every page also names the suite and its version in .Os, and has SEE ALSO.
 # usage: manlint.sh mandir version
 set -u
+. "$(dirname "$0")/skip.sh"
 dir=$1
 version=$2
 if command -v mandoc >/dev/null; then
@@ -16,8 +17,7 @@ elif command -v groff >/dev/null && command -v preconv >/dev/null; then
 		[ -z "$out" ] || { echo "$out"; return 1; }
 	}
 else
-	echo "skipped: neither mandoc nor groff is installed (Debian package mandoc)"
-	exit 77
+	skip "neither mandoc nor groff is installed (Debian package mandoc)"
 fi
 status=0
 for page in "$dir"/*.[13]; do

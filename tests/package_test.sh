@@ -13,6 +13,7 @@
 # A cross build hands its toolchain file and emulator on to the consumer.
 # usage: package_test.sh builddir sourcedir cxx mode toolchain [emulator...]
 set -eu
+. "$(dirname "$0")/skip.sh"
 build=$1
 source=$2
 cxx=$3
@@ -21,10 +22,7 @@ toolchain=$5
 shift 5
 expected='-42 marzec 1 2,7'
 
-if [ "$mode" = pkg-config ] && ! command -v pkg-config >/dev/null; then
-	echo "skipped: pkg-config is not installed (Debian package pkg-config)"
-	exit 77
-fi
+[ "$mode" != pkg-config ] || need pkg-config pkg-config
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

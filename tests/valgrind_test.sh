@@ -5,17 +5,12 @@
 # valgrind is missing or the programs are built for another machine.
 # usage: valgrind_test.sh bindir sample [emulator...]
 set -u
+. "$(dirname "$0")/skip.sh"
 bindir=$1
 sample=$2
 shift 2
-if [ $# -gt 0 ]; then
-	echo "skipped: the programs are built for another machine ($1)"
-	exit 77
-fi
-if ! command -v valgrind >/dev/null; then
-	echo "skipped: valgrind is not installed (Debian package valgrind)"
-	exit 77
-fi
+[ $# -eq 0 ] || skip "the programs are built for another machine ($1)"
+need valgrind valgrind
 status=0
 for program in longline lineorder reservedwords wordtree census census-cases \
                charcount linecount wordcount thermotable eofvalue; do
