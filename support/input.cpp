@@ -20,6 +20,11 @@ alignas(64) unsigned char buffer[INPUT_CAPACITY];
 bool ended;
 bool failed;
 bool frommemory;
+// For a range of a regular file read with pread(2): the next offset and the
+// end.
+bool ranged;
+long long rangenext;
+long long rangeend;
 // For input from memory in pieces: what is left, and the sizes of the
 // pieces, used in turn over and over.
 const unsigned char *memnext;
@@ -62,7 +67,20 @@ bool refill()
 		return false;
 	}
 	for (;;) {
-		ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+		ssize_t n;
+		if (ranged) {
+			long long left = rangeend - rangenext;
+			n = left <= 0 ? 0
+				      : pread(STDIN_FILENO, buffer,
+					      left < static_cast<long long>(sizeof buffer)
+						      ? static_cast<std::size_t>(left)
+						      : sizeof buffer,
+					      static_cast<off_t>(rangenext));
+			if (n > 0)
+				rangenext += n;
+		} else {
+			n = read(STDIN_FILENO, buffer, sizeof buffer);
+		}
 		if (n > 0) {
 			in.pos = buffer;
 			in.end = buffer + n;
@@ -113,26 +131,78 @@ std::span<const unsigned char> refillblock()
 }
 
 // Only before the first read: later, some of the rest may sit in the buffer.
-long long skipregular()
+bool regularinput(long long &offset, long long &size)
 {
-	if (frommemory || ended || in.fills != 0)
-		return 0;
+	if (frommemory || ranged || ended || in.fills != 0)
+		return false;
 	struct stat st;
 	if (fstat(STDIN_FILENO, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
-		return 0;
+		return false;
 	// A descriptor that cannot be read must fail as reading it would.
 	int flags = fcntl(STDIN_FILENO, F_GETFL);
 	if (flags < 0 || (flags & O_ACCMODE) == O_WRONLY)
-		return 0;
+		return false;
 	off_t from = lseek(STDIN_FILENO, 0, SEEK_CUR);
 	if (from < 0 || from >= st.st_size)
+		return false;
+	offset = from;
+	size = st.st_size;
+	return true;
+}
+
+long long skipregular()
+{
+	long long from, size;
+	if (!regularinput(from, size))
 		return 0;
 	off_t to = lseek(STDIN_FILENO, 0, SEEK_END);
 	if (to < from) {
-		lseek(STDIN_FILENO, from, SEEK_SET);
+		lseek(STDIN_FILENO, static_cast<off_t>(from), SEEK_SET);
 		return 0;
 	}
-	return static_cast<long long>(to - from);
+	return static_cast<long long>(to) - from;
+}
+
+std::size_t readat(long long at, unsigned char *to, std::size_t n)
+{
+	std::size_t got = 0;
+	while (got < n) {
+		ssize_t k = pread(STDIN_FILENO, to + got, n - got,
+				  static_cast<off_t>(at) + static_cast<off_t>(got));
+		if (k < 0 && errno == EINTR)
+			continue;
+		if (k <= 0)
+			break;
+		got += static_cast<std::size_t>(k);
+	}
+	return got;
+}
+
+void setrange(long long from, long long to)
+{
+	in.pos = in.end = nullptr;
+	in.fills++;
+	ended = false;
+	ranged = true;
+	rangenext = from;
+	rangeend = to;
+}
+
+void resumeat(long long at)
+{
+	in.pos = in.end = nullptr;
+	in.fills++;
+	ranged = false;
+	ended = false;
+	if (lseek(STDIN_FILENO, static_cast<off_t>(at), SEEK_SET) < 0) {
+		failed = true;
+		ended = true;
+	}
+}
+
+void failinput()
+{
+	failed = true;
 }
 
 bool inputfailed()

@@ -38,6 +38,20 @@ bool inputfailed();
 // begun.  Reading goes on as usual afterwards, so bytes beyond the size
 // (a file that grows) are read and counted as well.
 long long skipregular();
+// Where standard input is a regular file, readable, whose size can be
+// trusted, and nothing has been read yet: its offset and size.
+bool regularinput(long long &offset, long long &size);
+// Up to n bytes from offset at of standard input, without moving its offset
+// or taking input; how many there were.
+std::size_t readat(long long at, unsigned char *to, std::size_t n);
+// Makes the following reads take the bytes from offset from up to offset to
+// of standard input, a regular file, leaving its offset alone, so that a
+// process may read a part of it while another reads the rest.
+void setrange(long long from, long long to);
+// Makes the following reads come from standard input again, from offset at.
+void resumeat(long long at);
+// Counts the input as failed, for a part of it read elsewhere.
+void failinput();
 void setinput(const unsigned char *bytes, std::size_t n);
 void setinput(const unsigned char *bytes, std::size_t n, std::span<const std::size_t> sizes);
 

@@ -85,29 +85,6 @@ TEST(console, thermotable)
 
 namespace {
 
-struct shellrun {
-	std::string out;
-	int status;
-};
-
-// Runs a shell command with $P standing for the program and $F for a file.
-shellrun shell(const std::string &program, const std::string &file, const std::string &command)
-{
-	std::string line = "P='" + sitko::test::commandline(program) + "' F='" + file +
-			   "' sh -c '" + command + "'";
-	shellrun r{"", -1};
-	FILE *p = popen(line.c_str(), "r");
-	if (p == nullptr)
-		return r;
-	char chunk[256];
-	std::size_t n;
-	while ((n = fread(chunk, 1, sizeof chunk, p)) > 0)
-		r.out.append(chunk, n);
-	int status = pclose(p);
-	r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-	return r;
-}
-
 std::string contents(const char *path)
 {
 	std::string s;
@@ -151,7 +128,7 @@ TEST(console, charcount_from_the_file_size)
 	};
 	for (const auto &c : cases) {
 		SCOPED_TRACE(c.label);
-		auto r = shell("charcount", path, c.command);
+		auto r = sitko::test::shell("charcount", path, c.command);
 		EXPECT_EQ(r.out, c.out);
 		EXPECT_EQ(r.status, c.status);
 	}

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -177,6 +178,22 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 	else if (WIFSIGNALED(status))
 		result.signal = WTERMSIG(status);
 	return result;
+}
+
+shellrun shell(std::string_view name, const std::string &file, const std::string &command)
+{
+	std::string line = "P='" + commandline(name) + "' F='" + file + "' sh -c '" + command + "'";
+	shellrun r{"", -1};
+	FILE *p = popen(line.c_str(), "r");
+	if (p == nullptr)
+		return r;
+	char chunk[4096];
+	std::size_t n;
+	while ((n = fread(chunk, 1, sizeof chunk, p)) > 0)
+		r.out.append(chunk, n);
+	int status = pclose(p);
+	r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+	return r;
 }
 
 } // namespace sitko::test

@@ -40,6 +40,14 @@ std::string commandline(std::string_view name);
 outcome run(std::string_view name, std::string_view input, source from = source::file,
 	    sink to = sink::pipe);
 
+struct shellrun {
+	std::string out;
+	int status; // exit status, or -1 when killed
+};
+
+// Runs a shell command with $P standing for the program and $F for a file.
+shellrun shell(std::string_view name, const std::string &file, const std::string &command);
+
 } // namespace sitko::test
 
 #endif

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -200,6 +203,65 @@ TEST(wordtree, large_sorted_input)
 	auto r = run("wordtree", input);
 	EXPECT_EQ(r.status, 0);
 	EXPECT_TRUE(r.out == expected);
+}
+
+// A large regular file is counted in two parts at once, cut where no word
+// goes on; the report is that of the same bytes through a pipe, read in one
+// part, and the offset ends at the end.  Each input puts something awkward
+// where the middle or the end falls.
+TEST(wordtree, large_file_in_two_parts)
+{
+	constexpr std::size_t SIZE = 20 << 20;
+	std::mt19937 random(7);
+	std::string words;
+	while (words.size() < SIZE) {
+		static const char *const pieces[] = {"ab", "ba", "x", "q9", "7", "\xc4\x85", "zz"};
+		for (int k = 1 + static_cast<int>(random() % 3); k > 0; k--)
+			words += pieces[random() % 7];
+		words += " \n,.\t"[random() % 5];
+	}
+	words.resize(SIZE);
+	const std::size_t mid = SIZE / 2, tail = SIZE - 100;
+	auto with = [&](std::size_t at, const std::string &bytes) {
+		std::string s = words;
+		s.replace(at, bytes.size(), bytes);
+		return s;
+	};
+	const struct {
+		const char *label;
+		std::string input;
+	} cases[] = {
+		{"plain", words},
+		{"a run of 3000 letters over the middle", with(mid - 1500, std::string(3000, 'k'))},
+		{"digits before letters over the middle", with(mid - 3, "123456abcdef")},
+		{"no word ends near the middle", with(mid - (3 << 19), std::string(3 << 20, 'm'))},
+		{"no word ends near the end", with(SIZE - (3 << 19), std::string(3 << 19, 'e'))},
+		{"ends in a word", with(tail, std::string(100, 'w'))},
+		{"ends in a run of digits", with(tail, " " + std::string(99, '5'))},
+	};
+	char path[] = "/tmp/wordtree.XXXXXX";
+	int fd = mkstemp(path);
+	ASSERT_GE(fd, 0);
+	close(fd);
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.label);
+		FILE *f = fopen(path, "wb");
+		ASSERT_NE(f, nullptr);
+		ASSERT_EQ(fwrite(c.input.data(), 1, c.input.size(), f), c.input.size());
+		ASSERT_EQ(fclose(f), 0);
+		auto whole = sitko::test::shell("wordtree", path, "cat $F | $P");
+		auto after = sitko::test::shell("wordtree", path, "tail -c +101 $F | $P");
+		ASSERT_EQ(whole.status, 0);
+		ASSERT_GT(whole.out.size(), 1000u);
+		EXPECT_TRUE(sitko::test::shell("wordtree", path, "$P < $F").out == whole.out);
+		EXPECT_TRUE(
+			sitko::test::shell("wordtree", path, "{ head -c 100 >/dev/null; $P; } < $F")
+				.out == after.out);
+		auto rest = sitko::test::shell("wordtree", path, "{ $P >/dev/null; wc -c; } < $F");
+		EXPECT_EQ(rest.out, "0\n");
+		EXPECT_EQ(rest.status, 0);
+	}
+	unlink(path);
 }
 
 namespace {

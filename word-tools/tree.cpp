@@ -12,10 +12,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include "finish.hpp"
 #include "output.hpp"
@@ -35,8 +37,6 @@ struct tnode {
 };
 
 namespace {
-
-tnode words;
 
 constexpr unsigned OFFSET_BITS = 40;
 constexpr std::uint64_t OFFSET_MASK = (std::uint64_t{1} << OFFSET_BITS) - 1;
@@ -104,16 +104,17 @@ void freeslots(std::uint64_t *slots, std::size_t count)
 }
 
 // Lets go of every word, as at the start.
-void dropwords()
+void dropwords(tnode *root)
 {
+	tnode &words = *root;
 	freeslots(words.slots, words.mask + 1);
 	for (std::size_t i = 0; i < words.nblocks; i++)
 		free(words.blocks[i]);
 	free(words.blocks);
-	words = {};
+	free(root);
 }
 
-unsigned char *record(std::uint64_t offset)
+unsigned char *record(const tnode &words, std::uint64_t offset)
 {
 	return words.blocks[offset >> BLOCK_BITS] + (offset & (BLOCK - 1));
 }
@@ -134,7 +135,7 @@ void setcount(unsigned char *r, long long c)
 // offset 0: the record of an empty slot.
 constexpr std::size_t EMPTY_RECORD = 32;
 
-void newblock()
+void newblock(tnode &words)
 {
 	if (words.nblocks == MOST_BLOCKS)
 		outofmemory();
@@ -157,13 +158,13 @@ void newblock()
 }
 
 // A new record for the word, counted once.
-std::uint64_t newrecord(const unsigned char *w, std::size_t len)
+std::uint64_t newrecord(tnode &words, const unsigned char *w, std::size_t len, long long by)
 {
 	if (words.filled + HEADER + len + WORD_SLACK > BLOCK)
-		newblock();
+		newblock(words);
 	std::uint64_t offset = (std::uint64_t{words.nblocks - 1} << BLOCK_BITS) | words.filled;
-	unsigned char *r = record(offset);
-	setcount(r, 1);
+	unsigned char *r = record(words, offset);
+	setcount(r, by);
 	r[8] = static_cast<unsigned char>(len);
 	memcpy(r + HEADER, w, len);
 	words.filled += HEADER + len;
@@ -186,34 +187,35 @@ inline bool same(const unsigned char *r, const unsigned char *w, std::size_t len
 		((load8(t + i + 8) ^ load8(w + i + 8)) & pieces.second[left])) == 0;
 }
 
-std::uint64_t hashof(const unsigned char *r)
+std::uint64_t hashof(const tnode &words, const unsigned char *r)
 {
 	return wordhash(r + HEADER, r[8], words.key);
 }
 
-std::size_t firstslot(std::uint64_t hash)
+std::size_t firstslot(const tnode &words, std::uint64_t hash)
 {
 	return static_cast<std::size_t>(hash) & words.mask;
 }
 
-void grow()
+void grow(tnode &words)
 {
 	std::uint64_t *old = words.slots;
 	std::size_t oldcount = old != nullptr ? words.mask + 1 : 0;
 	if (old == nullptr) {
 		words.key = randomkey();
 		if (words.nblocks == 0)
-			newblock();
+			newblock(words);
 	}
 	std::size_t count = oldcount == 0 ? 1024 : 2 * oldcount;
 	words.slots = newslots(count);
 	words.mask = count - 1;
 	for (std::size_t i = 0; i < oldcount; i++) {
 		if (i + 16 < oldcount && old[i + 16] != 0)
-			__builtin_prefetch(record(old[i + 16] & OFFSET_MASK));
+			__builtin_prefetch(record(words, old[i + 16] & OFFSET_MASK));
 		if (old[i] == 0)
 			continue;
-		std::size_t j = firstslot(hashof(record(old[i] & OFFSET_MASK)));
+		std::size_t j =
+			firstslot(words, hashof(words, record(words, old[i] & OFFSET_MASK)));
 		while (words.slots[j] != 0)
 			j = (j + 1) & words.mask;
 		words.slots[j] = old[i];
@@ -221,23 +223,23 @@ void grow()
 	freeslots(old, oldcount);
 }
 
-void count(const unsigned char *w, std::size_t len, std::uint64_t hash)
+void count(tnode &words, const unsigned char *w, std::size_t len, std::uint64_t hash, long long by)
 {
 	std::uint64_t tag = hash >> OFFSET_BITS;
-	std::size_t i = firstslot(hash);
+	std::size_t i = firstslot(words, hash);
 	for (std::uint64_t s; (s = words.slots[i]) != 0; i = (i + 1) & words.mask) {
 		if (s >> OFFSET_BITS != tag)
 			continue;
-		unsigned char *r = record(s & OFFSET_MASK);
+		unsigned char *r = record(words, s & OFFSET_MASK);
 		if (same(r, w, len)) {
-			setcount(r, countof(r) + 1);
+			setcount(r, countof(r) + by);
 			return;
 		}
 	}
-	words.slots[i] = tag << OFFSET_BITS | newrecord(w, len);
+	words.slots[i] = tag << OFFSET_BITS | newrecord(words, w, len, by);
 	// At most seven slots in ten are used, so a probe seldom goes far.
-	if (10 * ++words.used > 7 * (words.mask + 1))
-		grow();
+	if (10 * ++words.used > 8 * (words.mask + 1))
+		grow(words);
 }
 
 // For sorting: the first eight bytes of the word, the first the highest,
@@ -285,12 +287,17 @@ void printword(const unsigned char *r)
 	putbytes(line, n);
 }
 
-} // namespace
-
-tnode *addwords(tnode *root, std::span<const wordref> batch)
+// Counts each word of batch once, or as many times as by says.
+tnode *addbatch(tnode *root, std::span<const wordref> batch, const long long *by)
 {
+	if (root == nullptr) {
+		root = static_cast<tnode *>(calloc(1, sizeof *root));
+		if (root == nullptr)
+			outofmemory();
+	}
+	tnode &words = *root;
 	if (words.slots == nullptr)
-		grow();
+		grow(words);
 	// Three steps for the words of a chunk: hash each and fetch its first
 	// slot; look along the slots for its tag and fetch the record named
 	// there; count it.
@@ -323,19 +330,42 @@ tnode *addwords(tnode *root, std::span<const wordref> batch)
 			__builtin_prefetch(seen[j]);
 		}
 		for (std::size_t j = 0; j < n; j++) {
+			long long times = by != nullptr ? by[j] : 1;
 			if (same(seen[j], batch[j].text, batch[j].len)) {
-				setcount(seen[j], countof(seen[j]) + 1);
+				setcount(seen[j], countof(seen[j]) + times);
 			} else {
-				count(batch[j].text, batch[j].len, hash[j]);
+				count(words, batch[j].text, batch[j].len, hash[j], times);
 				slots = words.slots;
 				mask = words.mask;
 				blocks = words.blocks;
 			}
 		}
 		batch = batch.subspan(n);
+		if (by != nullptr)
+			by += n;
 	}
-	(void)root;
-	return &words;
+	return root;
+}
+
+bool writeall(int fd, const unsigned char *p, std::size_t n)
+{
+	while (n > 0) {
+		ssize_t k = write(fd, p, n);
+		if (k < 0 && errno == EINTR)
+			continue;
+		if (k <= 0)
+			return false;
+		p += k;
+		n -= static_cast<std::size_t>(k);
+	}
+	return true;
+}
+
+} // namespace
+
+tnode *addwords(tnode *root, std::span<const wordref> batch)
+{
+	return addbatch(root, batch, nullptr);
 }
 
 tnode *addtree(tnode *root, const char *word)
@@ -366,8 +396,8 @@ void treeprint(tnode *root)
 			      : static_cast<sortentry *>(largearea(n * sizeof(sortentry) + 1));
 	for (std::size_t k = n; k-- > 0;) {
 		if (k >= 16)
-			__builtin_prefetch(record(slots[k - 16] & OFFSET_MASK));
-		unsigned char *r = record(slots[k] & OFFSET_MASK);
+			__builtin_prefetch(record(*root, slots[k - 16] & OFFSET_MASK));
+		unsigned char *r = record(*root, slots[k] & OFFSET_MASK);
 		sortentry e = {sortprefix(r), r};
 		memcpy(reinterpret_cast<unsigned char *>(order) + k * sizeof e, &e, sizeof e);
 	}
@@ -387,7 +417,69 @@ void treeprint(tnode *root)
 	}
 	if (!inplace)
 		free(order);
-	dropwords();
+	dropwords(root);
+}
+
+// The records themselves are the stream, in no order: count, length and
+// bytes of each word.
+bool sendwords(tnode *root, int fd)
+{
+	if (root == nullptr)
+		return true;
+	unsigned char out[1 << 16];
+	std::size_t n = 0;
+	bool sent = true;
+	for (std::size_t i = 0; i <= root->mask; i++) {
+		if (root->slots[i] == 0)
+			continue;
+		const unsigned char *r = record(*root, root->slots[i] & OFFSET_MASK);
+		std::size_t size = HEADER + r[8];
+		if (n + size > sizeof out) {
+			sent = sent && writeall(fd, out, n);
+			n = 0;
+		}
+		memcpy(out + n, r, size);
+		n += size;
+	}
+	sent = sent && writeall(fd, out, n);
+	dropwords(root);
+	return sent;
+}
+
+tnode *receivewords(tnode *root, int fd, bool &whole)
+{
+	// Room for whole records, and after the last the bytes a word may be
+	// read past its end.
+	constexpr std::size_t ROOM = 1 << 16;
+	unsigned char buf[ROOM + WORD_SLACK] = {};
+	wordref batch[CHUNK];
+	long long by[CHUNK];
+	std::size_t have = 0;
+	ssize_t k;
+	for (;;) {
+		k = read(fd, buf + have, ROOM - have);
+		if (k < 0 && errno == EINTR)
+			continue;
+		if (k <= 0)
+			break;
+		have += static_cast<std::size_t>(k);
+		std::size_t at = 0, n = 0;
+		while (have - at >= HEADER && have - at >= HEADER + buf[at + 8]) {
+			batch[n] = {buf + at + HEADER, buf[at + 8]};
+			by[n] = countof(buf + at);
+			at += HEADER + buf[at + 8];
+			if (++n == CHUNK) {
+				root = addbatch(root, {batch, n}, by);
+				n = 0;
+			}
+		}
+		if (n > 0)
+			root = addbatch(root, {batch, n}, by);
+		memmove(buf, buf + at, have - at);
+		have -= at;
+	}
+	whole = k == 0 && have == 0;
+	return root;
 }
 
 } // namespace sitko
