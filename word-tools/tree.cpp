@@ -148,6 +148,9 @@ void newblock(tnode &words)
 		words.blocks = more;
 		words.blockroom = room;
 	}
+	// A count of 0 ends the records of a full block, for sendwords().
+	if (words.nblocks > 0 && BLOCK - words.filled >= sizeof(long long))
+		setcount(words.blocks[words.nblocks - 1] + words.filled, 0);
 	auto *block = static_cast<unsigned char *>(largearea(BLOCK));
 	words.blocks[words.nblocks++] = block;
 	words.filled = 0;
@@ -237,7 +240,7 @@ void count(tnode &words, const unsigned char *w, std::size_t len, std::uint64_t 
 		}
 	}
 	words.slots[i] = tag << OFFSET_BITS | newrecord(words, w, len, by);
-	// At most seven slots in ten are used, so a probe seldom goes far.
+	// At most eight slots in ten are used, so a probe seldom goes far.
 	if (10 * ++words.used > 8 * (words.mask + 1))
 		grow(words);
 }
@@ -421,28 +424,35 @@ void treeprint(tnode *root)
 }
 
 // The records themselves are the stream, in no order: count, length and
-// bytes of each word.
+// bytes of each word.  They are sent a block at a time and each block let
+// go once sent, so the memory the receiver takes up the sender gives back.
 bool sendwords(tnode *root, int fd)
 {
 	if (root == nullptr)
 		return true;
+	freeslots(root->slots, root->mask + 1);
 	unsigned char out[1 << 16];
 	std::size_t n = 0;
 	bool sent = true;
-	for (std::size_t i = 0; i <= root->mask; i++) {
-		if (root->slots[i] == 0)
-			continue;
-		const unsigned char *r = record(*root, root->slots[i] & OFFSET_MASK);
-		std::size_t size = HEADER + r[8];
-		if (n + size > sizeof out) {
-			sent = sent && writeall(fd, out, n);
-			n = 0;
+	for (std::size_t b = 0; b < root->nblocks; b++) {
+		const unsigned char *block = root->blocks[b];
+		std::size_t at = b == 0 ? EMPTY_RECORD : 0;
+		std::size_t end = b + 1 == root->nblocks ? root->filled : BLOCK;
+		while (end - at >= HEADER && countof(block + at) != 0) {
+			std::size_t size = HEADER + block[at + 8];
+			if (n + size > sizeof out) {
+				sent = sent && writeall(fd, out, n);
+				n = 0;
+			}
+			memcpy(out + n, block + at, size);
+			n += size;
+			at += size;
 		}
-		memcpy(out + n, r, size);
-		n += size;
+		free(root->blocks[b]);
 	}
 	sent = sent && writeall(fd, out, n);
-	dropwords(root);
+	free(root->blocks);
+	free(root);
 	return sent;
 }
 
