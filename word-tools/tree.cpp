@@ -428,19 +428,19 @@ void treeprint(tnode *root)
 // go once sent, so the memory the receiver takes up the sender gives back.
 bool sendwords(tnode *root, int fd)
 {
-	if (root == nullptr)
-		return true;
-	freeslots(root->slots, root->mask + 1);
 	unsigned char out[1 << 16];
 	std::size_t n = 0;
 	bool sent = true;
-	for (std::size_t b = 0; b < root->nblocks; b++) {
+	std::size_t nblocks = root != nullptr ? root->nblocks : 0;
+	if (root != nullptr)
+		freeslots(root->slots, root->mask + 1);
+	for (std::size_t b = 0; b < nblocks; b++) {
 		const unsigned char *block = root->blocks[b];
 		std::size_t at = b == 0 ? EMPTY_RECORD : 0;
 		std::size_t end = b + 1 == root->nblocks ? root->filled : BLOCK;
 		while (end - at >= HEADER && countof(block + at) != 0) {
 			std::size_t size = HEADER + block[at + 8];
-			if (n + size > sizeof out) {
+			if (n + size + HEADER > sizeof out) {
 				sent = sent && writeall(fd, out, n);
 				n = 0;
 			}
@@ -450,8 +450,12 @@ bool sendwords(tnode *root, int fd)
 		}
 		free(root->blocks[b]);
 	}
+	// A record of count 0 says the stream is whole.
+	memset(out + n, 0, HEADER);
+	n += HEADER;
 	sent = sent && writeall(fd, out, n);
-	free(root->blocks);
+	if (root != nullptr)
+		free(root->blocks);
 	free(root);
 	return sent;
 }
@@ -465,9 +469,9 @@ tnode *receivewords(tnode *root, int fd, bool &whole)
 	wordref batch[CHUNK];
 	long long by[CHUNK];
 	std::size_t have = 0;
-	ssize_t k;
-	for (;;) {
-		k = read(fd, buf + have, ROOM - have);
+	whole = false;
+	while (!whole) {
+		ssize_t k = read(fd, buf + have, ROOM - have);
 		if (k < 0 && errno == EINTR)
 			continue;
 		if (k <= 0)
@@ -475,8 +479,13 @@ tnode *receivewords(tnode *root, int fd, bool &whole)
 		have += static_cast<std::size_t>(k);
 		std::size_t at = 0, n = 0;
 		while (have - at >= HEADER && have - at >= HEADER + buf[at + 8]) {
+			long long times = countof(buf + at);
+			if (times == 0) {
+				whole = true;
+				break;
+			}
 			batch[n] = {buf + at + HEADER, buf[at + 8]};
-			by[n] = countof(buf + at);
+			by[n] = times;
 			at += HEADER + buf[at + 8];
 			if (++n == CHUNK) {
 				root = addbatch(root, {batch, n}, by);
@@ -488,7 +497,6 @@ tnode *receivewords(tnode *root, int fd, bool &whole)
 		memmove(buf, buf + at, have - at);
 		have -= at;
 	}
-	whole = k == 0 && have == 0;
 	return root;
 }
 

@@ -26,10 +26,10 @@ tnode *addwords(tnode *root, std::span<const wordref> words);
 void treeprint(tnode *root);
 
 // For counting parts of the input in other processes: sendwords() writes
-// every word of root with its count to fd and lets go of them; false if a
-// write failed.  receivewords() counts the words so written, read from fd
-// to its end, into root, and returns the root to use; whole is false if
-// the stream broke off or a read failed.
+// every word of root with its count to fd, and a mark of the end, and lets
+// go of them; false if a write failed.  receivewords() counts the words so
+// written, read from fd up to the mark, into root, and returns the root to
+// use; whole is false if the stream broke off before the mark.
 bool sendwords(tnode *root, int fd);
 tnode *receivewords(tnode *root, int fd, bool &whole);
 

@@ -2,6 +2,7 @@
 // wordtree: count the words of standard input and write them in byte order.
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <span>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -119,9 +120,13 @@ tnode *counthalves(long long from, long long size)
 			status = -1;
 			break;
 		}
-	// Without the second part's counts the report is short: the input
-	// counts as failed, as when reading it fails.
-	if (!whole || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+	// Without all of the second part's counts the report would be short:
+	// as when memory runs out, that is said through the status alone.
+	// Counts that came whole from a part that could not all be read are
+	// a report like that of a failed read.
+	if (!whole)
+		exit(finish(1));
+	if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
 		failinput();
 	resumeat(last);
 	return root;
