@@ -32,6 +32,14 @@ std::size_t memleft;
 std::span<const std::size_t> piecesizes;
 std::size_t nextpiece;
 
+// Empties the buffer for input from somewhere new, not ended.
+void newsource()
+{
+	in.pos = in.end = nullptr;
+	in.fills++;
+	ended = false;
+}
+
 // Copies the next piece into the buffer, as read(2) from a pipe would
 // deliver it.
 bool refillfrommemory()
@@ -180,9 +188,7 @@ std::size_t readat(long long at, unsigned char *to, std::size_t n)
 
 void setrange(long long from, long long to)
 {
-	in.pos = in.end = nullptr;
-	in.fills++;
-	ended = false;
+	newsource();
 	ranged = true;
 	rangenext = from;
 	rangeend = to;
@@ -190,10 +196,8 @@ void setrange(long long from, long long to)
 
 void resumeat(long long at)
 {
-	in.pos = in.end = nullptr;
-	in.fills++;
+	newsource();
 	ranged = false;
-	ended = false;
 	if (lseek(STDIN_FILENO, static_cast<off_t>(at), SEEK_SET) < 0) {
 		failed = true;
 		ended = true;
@@ -220,6 +224,7 @@ void setinput(const unsigned char *bytes, std::size_t n)
 	ended = false;
 	failed = false;
 	frommemory = true;
+	ranged = false;
 	piecesizes = {};
 }
 
@@ -228,11 +233,10 @@ void setinput(const unsigned char *bytes, std::size_t n)
 // buffer.  sizes must outlive the reading.
 void setinput(const unsigned char *bytes, std::size_t n, std::span<const std::size_t> sizes)
 {
-	in.pos = in.end = nullptr;
-	in.fills++;
-	ended = false;
+	newsource();
 	failed = false;
 	frommemory = true;
+	ranged = false;
 	memnext = bytes;
 	memleft = n;
 	piecesizes = sizes;
