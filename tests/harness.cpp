@@ -70,7 +70,7 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 	signal(SIGPIPE, SIG_IGN);
 	int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
 
-	if (from == source::file)
+	if (from == source::file || from == source::ignoredchild)
 		in[0] = inputfile(input);
 	else if ((from == source::trickle || from == source::nonblocking) &&
 		 pipe2(in, O_CLOEXEC) != 0)
@@ -109,6 +109,8 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 	pid_t pid = fork();
 	if (pid == 0) {
 		signal(SIGPIPE, SIG_DFL);
+		if (from == source::ignoredchild)
+			signal(SIGCHLD, SIG_IGN);
 		if (in[0] >= 0)
 			dup2(in[0], STDIN_FILENO);
 		else

@@ -9,11 +9,12 @@
 namespace sitko::test {
 
 enum class source {
-	file,        // a regular file holding the input
-	trickle,     // a pipe written one byte per write
-	closed,      // no standard input at all
-	directory,   // a directory, so every read fails
-	nonblocking, // a pipe left O_NONBLOCK, written one byte at a time, slowly
+	file,         // a regular file holding the input
+	ignoredchild, // the same, and SIGCHLD left ignored, as some parents leave it
+	trickle,      // a pipe written one byte per write
+	closed,       // no standard input at all
+	directory,    // a directory, so every read fails
+	nonblocking,  // a pipe left O_NONBLOCK, written one byte at a time, slowly
 };
 
 enum class sink {

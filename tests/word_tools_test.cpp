@@ -260,7 +260,12 @@ TEST(wordtree, large_file_in_two_parts)
 		auto rest = sitko::test::shell("wordtree", path, "{ $P >/dev/null; wc -c; } < $F");
 		EXPECT_EQ(rest.out, "0\n");
 		EXPECT_EQ(rest.status, 0);
+		// Started with SIGCHLD ignored, the child must still be waited for.
+		auto r = run("wordtree", c.input, sitko::test::source::ignoredchild);
+		EXPECT_EQ(r.status, 0);
+		EXPECT_TRUE(r.out == whole.out);
 	}
+
 	unlink(path);
 }
 

@@ -2,6 +2,7 @@
 // wordtree: count the words of standard input and write them in byte order.
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <span>
 #include <sys/wait.h>
@@ -96,6 +97,12 @@ tnode *counthalves(long long from, long long size)
 	int pipefd[2];
 	if (pipe(pipefd) != 0)
 		return nullptr;
+	// A parent may have left SIGCHLD ignored, and the child could then not
+	// be waited for: its status would be lost.
+	struct sigaction waitable = {};
+	waitable.sa_handler = SIG_DFL;
+	sigemptyset(&waitable.sa_mask);
+	sigaction(SIGCHLD, &waitable, nullptr);
 	pid_t child = fork();
 	if (child < 0) {
 		close(pipefd[0]);
