@@ -148,9 +148,6 @@ void newblock(tnode &words)
 		words.blocks = more;
 		words.blockroom = room;
 	}
-	// A count of 0 ends the records of a full block, for sendwords().
-	if (words.nblocks > 0 && BLOCK - words.filled >= sizeof(long long))
-		setcount(words.blocks[words.nblocks - 1] + words.filled, 0);
 	auto *block = static_cast<unsigned char *>(largearea(BLOCK));
 	words.blocks[words.nblocks++] = block;
 	words.filled = 0;
@@ -161,13 +158,13 @@ void newblock(tnode &words)
 }
 
 // A new record for the word, counted once.
-std::uint64_t newrecord(tnode &words, const unsigned char *w, std::size_t len, long long by)
+std::uint64_t newrecord(tnode &words, const unsigned char *w, std::size_t len)
 {
 	if (words.filled + HEADER + len + WORD_SLACK > BLOCK)
 		newblock(words);
 	std::uint64_t offset = (std::uint64_t{words.nblocks - 1} << BLOCK_BITS) | words.filled;
 	unsigned char *r = record(words, offset);
-	setcount(r, by);
+	setcount(r, 1);
 	r[8] = static_cast<unsigned char>(len);
 	memcpy(r + HEADER, w, len);
 	words.filled += HEADER + len;
@@ -226,7 +223,7 @@ void grow(tnode &words)
 	freeslots(old, oldcount);
 }
 
-void count(tnode &words, const unsigned char *w, std::size_t len, std::uint64_t hash, long long by)
+void count(tnode &words, const unsigned char *w, std::size_t len, std::uint64_t hash)
 {
 	std::uint64_t tag = hash >> OFFSET_BITS;
 	std::size_t i = firstslot(words, hash);
@@ -235,11 +232,11 @@ void count(tnode &words, const unsigned char *w, std::size_t len, std::uint64_t 
 			continue;
 		unsigned char *r = record(words, s & OFFSET_MASK);
 		if (same(r, w, len)) {
-			setcount(r, countof(r) + by);
+			setcount(r, countof(r) + 1);
 			return;
 		}
 	}
-	words.slots[i] = tag << OFFSET_BITS | newrecord(words, w, len, by);
+	words.slots[i] = tag << OFFSET_BITS | newrecord(words, w, len);
 	// At most eight slots in ten are used, so a probe seldom goes far.
 	if (10 * ++words.used > 8 * (words.mask + 1))
 		grow(words);
@@ -260,20 +257,22 @@ std::uint64_t sortprefix(const unsigned char *r)
 	return first;
 }
 
-bool inorder(const unsigned char *r, const unsigned char *t)
+int compare(const unsigned char *r, const unsigned char *t)
 {
 	std::size_t n = std::min(r[8], t[8]);
 	int c = memcmp(r + HEADER, t + HEADER, n);
-	return c != 0 ? c < 0 : r[8] < t[8];
+	return c != 0 ? c : r[8] - t[8];
 }
 
-// "%4lld %s\n", without going through a format for every word.
-void printword(const unsigned char *r)
+// "%4lld %s\n", without going through a format for every word, with more
+// added to the record's count.
+void printword(const unsigned char *r, long long more)
 {
 	char line[24 + WORD_LIMIT];
 	char digits[20];
 	std::size_t nd = 0;
-	auto c = static_cast<unsigned long long>(countof(r));
+	auto c =
+		static_cast<unsigned long long>(countof(r)) + static_cast<unsigned long long>(more);
 	do {
 		digits[nd++] = static_cast<char>('0' + c % 10);
 		c /= 10;
@@ -290,8 +289,9 @@ void printword(const unsigned char *r)
 	putbytes(line, n);
 }
 
-// Counts each word of batch once, or as many times as by says.
-tnode *addbatch(tnode *root, std::span<const wordref> batch, const long long *by)
+} // namespace
+
+tnode *addwords(tnode *root, std::span<const wordref> batch)
 {
 	if (root == nullptr) {
 		root = static_cast<tnode *>(calloc(1, sizeof *root));
@@ -333,42 +333,18 @@ tnode *addbatch(tnode *root, std::span<const wordref> batch, const long long *by
 			__builtin_prefetch(seen[j]);
 		}
 		for (std::size_t j = 0; j < n; j++) {
-			long long times = by != nullptr ? by[j] : 1;
 			if (same(seen[j], batch[j].text, batch[j].len)) {
-				setcount(seen[j], countof(seen[j]) + times);
+				setcount(seen[j], countof(seen[j]) + 1);
 			} else {
-				count(words, batch[j].text, batch[j].len, hash[j], times);
+				count(words, batch[j].text, batch[j].len, hash[j]);
 				slots = words.slots;
 				mask = words.mask;
 				blocks = words.blocks;
 			}
 		}
 		batch = batch.subspan(n);
-		if (by != nullptr)
-			by += n;
 	}
 	return root;
-}
-
-bool writeall(int fd, const unsigned char *p, std::size_t n)
-{
-	while (n > 0) {
-		ssize_t k = write(fd, p, n);
-		if (k < 0 && errno == EINTR)
-			continue;
-		if (k <= 0)
-			return false;
-		p += k;
-		n -= static_cast<std::size_t>(k);
-	}
-	return true;
-}
-
-} // namespace
-
-tnode *addwords(tnode *root, std::span<const wordref> batch)
-{
-	return addbatch(root, batch, nullptr);
 }
 
 tnode *addtree(tnode *root, const char *word)
@@ -380,15 +356,23 @@ tnode *addtree(tnode *root, const char *word)
 	return addwords(root, {&w, 1});
 }
 
-void treeprint(tnode *root)
+namespace {
+
+struct ordered {
+	sortentry *order;
+	std::size_t n;
+	bool inplace; // order lies in the index
+};
+
+// The words of root in byte order.  Each is sorted by its first eight bytes,
+// held beside its record, and compared in full only where those agree.  The
+// slots are gathered at the front of the index; where it is at most half
+// full the entries then take its place, from the last back, each over slots
+// already taken.
+ordered sortwords(tnode *root)
 {
 	if (root == nullptr)
-		return;
-	// Each word is sorted by its first eight bytes, held beside its
-	// record, and compared in full only where those agree.  The slots are
-	// gathered at the front of the index; where it is at most half full
-	// the entries then take its place, from the last back, each over
-	// slots already taken.
+		return {nullptr, 0, true};
 	std::uint64_t *slots = root->slots;
 	std::size_t count = root->mask + 1, n = 0;
 	for (std::size_t i = 0; i < count; i++)
@@ -411,93 +395,138 @@ void treeprint(tnode *root)
 	std::sort(order, order + n, [](const sortentry &a, const sortentry &b) {
 		if (a.prefix != b.prefix)
 			return a.prefix < b.prefix;
-		return inorder(a.record, b.record);
+		return compare(a.record, b.record) < 0;
 	});
-	for (std::size_t i = 0; i < n; i++) {
-		if (i + 16 < n)
-			__builtin_prefetch(order[i + 16].record);
-		printword(order[i].record);
-	}
-	if (!inplace)
-		free(order);
-	dropwords(root);
+	return {order, n, inplace};
 }
 
-// The records themselves are the stream, in no order: count, length and
-// bytes of each word.  They are sent a block at a time and each block let
-// go once sent, so the memory the receiver takes up the sender gives back.
-bool sendwords(tnode *root, int fd)
+void dropsorted(tnode *root, ordered words)
 {
-	unsigned char out[1 << 16];
-	std::size_t n = 0;
-	bool sent = true;
-	std::size_t nblocks = root != nullptr ? root->nblocks : 0;
+	if (!words.inplace)
+		free(words.order);
 	if (root != nullptr)
-		freeslots(root->slots, root->mask + 1);
-	for (std::size_t b = 0; b < nblocks; b++) {
-		const unsigned char *block = root->blocks[b];
-		std::size_t at = b == 0 ? EMPTY_RECORD : 0;
-		std::size_t end = b + 1 == root->nblocks ? root->filled : BLOCK;
-		while (end - at >= HEADER && countof(block + at) != 0) {
-			std::size_t size = HEADER + block[at + 8];
-			if (n + size + HEADER > sizeof out) {
-				sent = sent && writeall(fd, out, n);
-				n = 0;
-			}
-			memcpy(out + n, block + at, size);
-			n += size;
-			at += size;
-		}
-		free(root->blocks[b]);
-	}
-	// A record of count 0 says the stream is whole.
-	memset(out + n, 0, HEADER);
-	n += HEADER;
-	sent = sent && writeall(fd, out, n);
-	if (root != nullptr)
-		free(root->blocks);
-	free(root);
-	return sent;
+		dropwords(root);
 }
 
-tnode *receivewords(tnode *root, int fd, bool &whole)
+bool writeall(int fd, const unsigned char *p, std::size_t n)
 {
-	// Room for whole records, and after the last the bytes a word may be
-	// read past its end.
-	constexpr std::size_t ROOM = 1 << 16;
-	unsigned char buf[ROOM + WORD_SLACK] = {};
-	wordref batch[CHUNK];
-	long long by[CHUNK];
-	std::size_t have = 0;
-	whole = false;
-	while (!whole) {
-		ssize_t k = read(fd, buf + have, ROOM - have);
+	while (n > 0) {
+		ssize_t k = write(fd, p, n);
 		if (k < 0 && errno == EINTR)
 			continue;
 		if (k <= 0)
-			break;
-		have += static_cast<std::size_t>(k);
-		std::size_t at = 0, n = 0;
-		while (have - at >= HEADER && have - at >= HEADER + buf[at + 8]) {
-			long long times = countof(buf + at);
-			if (times == 0) {
-				whole = true;
-				break;
-			}
-			batch[n] = {buf + at + HEADER, buf[at + 8]};
-			by[n] = times;
-			at += HEADER + buf[at + 8];
-			if (++n == CHUNK) {
-				root = addbatch(root, {batch, n}, by);
-				n = 0;
-			}
-		}
-		if (n > 0)
-			root = addbatch(root, {batch, n}, by);
-		memmove(buf, buf + at, have - at);
-		have -= at;
+			return false;
+		p += k;
+		n -= static_cast<std::size_t>(k);
 	}
-	return root;
+	return true;
+}
+
+// The records another process sent, up to the record of count 0 that ends
+// them, into a growing area; the area and the records' size, or null if the
+// stream broke off before the end.
+unsigned char *receive(int fd, std::size_t &size)
+{
+	std::size_t room = std::size_t{1} << 20, have = 0, parsed = 0;
+	auto *bytes = static_cast<unsigned char *>(malloc(room));
+	for (;;) {
+		if (bytes == nullptr)
+			outofmemory();
+		while (have - parsed >= HEADER && have - parsed >= HEADER + bytes[parsed + 8]) {
+			if (countof(bytes + parsed) == 0) {
+				size = parsed;
+				return bytes;
+			}
+			parsed += HEADER + bytes[parsed + 8];
+		}
+		if (have == room) {
+			room *= 2;
+			auto *more = static_cast<unsigned char *>(realloc(bytes, room));
+			if (more == nullptr)
+				free(bytes);
+			bytes = more;
+			continue;
+		}
+		ssize_t k = read(fd, bytes + have, room - have);
+		if (k < 0 && errno == EINTR)
+			continue;
+		if (k <= 0) {
+			free(bytes);
+			return nullptr;
+		}
+		have += static_cast<std::size_t>(k);
+	}
+}
+
+} // namespace
+
+void treeprint(tnode *root)
+{
+	ordered words = sortwords(root);
+	for (std::size_t i = 0; i < words.n; i++) {
+		if (i + 16 < words.n)
+			__builtin_prefetch(words.order[i + 16].record);
+		printword(words.order[i].record, 0);
+	}
+	dropsorted(root, words);
+}
+
+// In byte order the records are the stream: count, length and bytes of
+// each word, then a record of count 0.
+bool sendwords(tnode *root, int fd)
+{
+	ordered words = sortwords(root);
+	unsigned char out[1 << 16];
+	std::size_t n = 0;
+	bool sent = true;
+	for (std::size_t i = 0; i < words.n; i++) {
+		if (i + 16 < words.n)
+			__builtin_prefetch(words.order[i + 16].record);
+		const unsigned char *r = words.order[i].record;
+		std::size_t size = HEADER + r[8];
+		if (n + size + HEADER > sizeof out) {
+			sent = sent && writeall(fd, out, n);
+			n = 0;
+		}
+		memcpy(out + n, r, size);
+		n += size;
+	}
+	memset(out + n, 0, HEADER);
+	n += HEADER;
+	sent = sent && writeall(fd, out, n);
+	dropsorted(root, words);
+	return sent;
+}
+
+bool treeprint(tnode *root, int fd)
+{
+	// Ours are put in order while the other process does the same.
+	ordered words = sortwords(root);
+	std::size_t size;
+	unsigned char *theirs = receive(fd, size);
+	if (theirs == nullptr) {
+		dropsorted(root, words);
+		return false;
+	}
+	const unsigned char *q = theirs, *end = theirs + size;
+	std::size_t i = 0;
+	while (i < words.n || q < end) {
+		if (i + 16 < words.n)
+			__builtin_prefetch(words.order[i + 16].record);
+		int c = i == words.n ? 1 : q == end ? -1 : compare(words.order[i].record, q);
+		if (c < 0) {
+			printword(words.order[i++].record, 0);
+		} else if (c > 0) {
+			printword(q, 0);
+			q += HEADER + q[8];
+		} else {
+			printword(words.order[i++].record, countof(q));
+			q += HEADER + q[8];
+		}
+	}
+	free(theirs);
+	dropsorted(root, words);
+	return true;
 }
 
 } // namespace sitko

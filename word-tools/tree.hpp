@@ -26,12 +26,13 @@ tnode *addwords(tnode *root, std::span<const wordref> words);
 void treeprint(tnode *root);
 
 // For counting parts of the input in other processes: sendwords() writes
-// every word of root with its count to fd, and a mark of the end, and lets
-// go of them; false if a write failed.  receivewords() counts the words so
-// written, read from fd up to the mark, into root, and returns the root to
-// use; whole is false if the stream broke off before the mark.
+// every word of root with its count to fd, in byte order, and a mark of the
+// end, and lets go of them; false if a write failed.  treeprint(root, fd)
+// is treeprint(root) with the words so written, read from fd, counted in:
+// a word in both is written once, with its counts added.  It writes
+// nothing, and returns false, if the stream broke off before the mark.
 bool sendwords(tnode *root, int fd);
-tnode *receivewords(tnode *root, int fd, bool &whole);
+bool treeprint(tnode *root, int fd);
 
 } // namespace sitko
 

@@ -83,20 +83,21 @@ long long boundarybefore(long long at, long long limit)
 	return -1;
 }
 
-// Counts the bytes from `from` to near the end of a large regular file in
-// two parts at once, each ending where a word cannot go on, and leaves the
-// rest to be read as usual.  Null, with nothing read, where it cannot.
-tnode *counthalves(long long from, long long size)
+// Counts a large regular file, from `from` on, in two parts at once, the
+// second in a child process, each ending where a word cannot go on; the
+// rest is read as usual; and writes the report.  False, with nothing read,
+// where it cannot.
+bool twoparts(long long from, long long size)
 {
 	if (size - from < SPLIT_SIZE)
-		return nullptr;
+		return false;
 	long long cut = boundaryafter(from + (size - from) / 2, size);
 	long long last = boundarybefore(size, cut);
 	if (cut < 0 || last < 0 || cut >= last)
-		return nullptr;
+		return false;
 	int pipefd[2];
 	if (pipe(pipefd) != 0)
-		return nullptr;
+		return false;
 	// A parent may have left SIGCHLD ignored, and the child could then not
 	// be waited for: its status would be lost.
 	struct sigaction waitable = {};
@@ -107,7 +108,7 @@ tnode *counthalves(long long from, long long size)
 	if (child < 0) {
 		close(pipefd[0]);
 		close(pipefd[1]);
-		return nullptr;
+		return false;
 	}
 	if (child == 0) {
 		close(pipefd[0]);
@@ -118,8 +119,9 @@ tnode *counthalves(long long from, long long size)
 	close(pipefd[1]);
 	setrange(from, cut);
 	tnode *root = countwords(nullptr);
-	bool whole;
-	root = receivewords(root, pipefd[0], whole);
+	resumeat(last);
+	root = countwords(root);
+	bool whole = treeprint(root, pipefd[0]);
 	close(pipefd[0]);
 	int status;
 	while (waitpid(child, &status, 0) < 0)
@@ -128,26 +130,22 @@ tnode *counthalves(long long from, long long size)
 			break;
 		}
 	// Without all of the second part's counts the report would be short:
-	// as when memory runs out, that is said through the status alone.
-	// Counts that came whole from a part that could not all be read are
-	// a report like that of a failed read.
+	// as when memory runs out, that is said through the status alone, and
+	// nothing was written.  Counts that came whole from a part that could
+	// not all be read make a report like that of a failed read.
 	if (!whole)
 		exit(finish(1));
 	if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
 		failinput();
-	resumeat(last);
-	return root;
+	return true;
 }
 
 } // namespace
 
 int main()
 {
-	tnode *root = nullptr;
 	long long from, size;
-	if (regularinput(from, size))
-		root = counthalves(from, size);
-	root = countwords(root);
-	treeprint(root);
+	if (!regularinput(from, size) || !twoparts(from, size))
+		treeprint(countwords(nullptr));
 	return finish(0);
 }
