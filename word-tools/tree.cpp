@@ -458,16 +458,33 @@ unsigned char *receive(int fd, std::size_t &size)
 	}
 }
 
+// Writes our words and the records from q to end, both in byte order, as
+// one order; a word in both is written once, with its counts added.
+void writemerged(const ordered &ours, const unsigned char *q, const unsigned char *end)
+{
+	std::size_t i = 0;
+	while (i < ours.n || q < end) {
+		if (i + 16 < ours.n)
+			__builtin_prefetch(ours.order[i + 16].record);
+		int c = i == ours.n ? 1 : q == end ? -1 : compare(ours.order[i].record, q);
+		if (c < 0) {
+			printword(ours.order[i++].record, 0);
+		} else if (c > 0) {
+			printword(q, 0);
+			q += HEADER + q[8];
+		} else {
+			printword(ours.order[i++].record, countof(q));
+			q += HEADER + q[8];
+		}
+	}
+}
+
 } // namespace
 
 void treeprint(tnode *root)
 {
 	ordered words = sortwords(root);
-	for (std::size_t i = 0; i < words.n; i++) {
-		if (i + 16 < words.n)
-			__builtin_prefetch(words.order[i + 16].record);
-		printword(words.order[i].record, 0);
-	}
+	writemerged(words, nullptr, nullptr);
 	dropsorted(root, words);
 }
 
@@ -508,22 +525,7 @@ bool treeprint(tnode *root, int fd)
 		dropsorted(root, words);
 		return false;
 	}
-	const unsigned char *q = theirs, *end = theirs + size;
-	std::size_t i = 0;
-	while (i < words.n || q < end) {
-		if (i + 16 < words.n)
-			__builtin_prefetch(words.order[i + 16].record);
-		int c = i == words.n ? 1 : q == end ? -1 : compare(words.order[i].record, q);
-		if (c < 0) {
-			printword(words.order[i++].record, 0);
-		} else if (c > 0) {
-			printword(q, 0);
-			q += HEADER + q[8];
-		} else {
-			printword(words.order[i++].record, countof(q));
-			q += HEADER + q[8];
-		}
-	}
+	writemerged(words, theirs, theirs + size);
 	free(theirs);
 	dropsorted(root, words);
 	return true;
