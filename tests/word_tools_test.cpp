@@ -14,6 +14,8 @@
 #include "getch.hpp"
 #include "getword.hpp"
 #include "harness.hpp"
+#include "output.hpp"
+#include "tree.hpp"
 #include "wordloops.hpp"
 
 using sitko::test::run;
@@ -143,6 +145,37 @@ TEST(wordtree, table)
 		auto r = run("wordtree", c.input);
 		EXPECT_EQ(r.out, c.expected);
 		EXPECT_EQ(r.status, 0);
+	}
+}
+
+// addtree() and treeprint() called as a driver would: the empty word is a
+// word like any other, and each root counts on its own.
+TEST(wordtree, addtree_as_a_driver_calls_it)
+{
+	const struct {
+		const char *label;
+		std::vector<std::vector<const char *>> roots;
+		std::string expected;
+	} cases[] = {
+		{"the empty word", {{"", "b", "", "a"}}, "   2 \n   1 a\n   1 b\n"},
+		{"only the empty word", {{""}}, "   1 \n"},
+		{"two roots", {{"a", "a"}, {"a", "b"}}, "   2 a\n   1 a\n   1 b\n"},
+		{"no words", {{}}, ""},
+	};
+	for (const auto &c : cases) {
+		SCOPED_TRACE(c.label);
+		std::vector<sitko::tnode *> roots;
+		for (const auto &words : c.roots) {
+			sitko::tnode *root = nullptr;
+			for (const char *w : words)
+				root = sitko::addtree(root, w);
+			roots.push_back(root);
+		}
+		testing::internal::CaptureStdout();
+		for (sitko::tnode *root : roots)
+			sitko::treeprint(root);
+		sitko::flushoutput();
+		EXPECT_EQ(testing::internal::GetCapturedStdout(), c.expected);
 	}
 }
 

@@ -353,7 +353,13 @@ tnode *addtree(tnode *root, const char *word)
 	std::size_t len = strnlen(word, WORD_LIMIT);
 	memcpy(padded, word, len);
 	wordref w = {padded, len};
-	return addwords(root, {&w, 1});
+	if (len != 0)
+		return addwords(root, {&w, 1});
+	// addwords() would take the empty word for the empty record, which
+	// stands for no word at all; it goes the slow way.
+	root = addwords(root, {});
+	count(*root, padded, 0, wordhash(padded, 0, root->key));
+	return root;
 }
 
 namespace {

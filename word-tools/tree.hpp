@@ -16,8 +16,8 @@ struct tnode;
 // it is new, and returns the root to use from then on.
 tnode *addtree(tnode *root, const char *word);
 
-// Counts each of words as addtree() would, in turn; they have the readable
-// bytes after them that takewords() promises.
+// Counts each of words as addtree() would, in turn; they are not empty and
+// have the readable bytes after them that takewords() promises.
 tnode *addwords(tnode *root, std::span<const wordref> words);
 
 // Writes every word once, in ascending byte order, as "%4lld %s\n" with its
