@@ -4,17 +4,20 @@
 // As in census, the bytes that are counted on their own are tallied a block
 // at a time; the switch then sorts each tallied byte value into its class.
 
+#include <unistd.h>
+
 #include "finish.hpp"
 #include "output.hpp"
+#include "programs.hpp"
 #include "scan.hpp"
 
-int main()
+int sitko::censuscases(reader &in)
 {
 	constexpr sitko::tallyset named = {
 		{'\t', '\n', ' ', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}, 13};
 	long long seen[13] = {};
 	// Every byte counts as other until its tallied value is classified.
-	long long nother = sitko::tallyinput(named, seen);
+	long long nother = sitko::tallyinput(in, named, seen);
 	long long nwhite = 0;
 	long long ndigit[10] = {};
 	for (std::size_t k = 0; k < named.n; k++) {
@@ -47,5 +50,14 @@ int main()
 	for (long long n : ndigit)
 		sitko::print("%lld", n);
 	sitko::print(", białe znaki= %lld, inne= %lld\n", nwhite, nother);
-	return sitko::finish(0);
+	return 0;
 }
+
+#if !defined(SITKO_NO_MAIN)
+int main()
+{
+	static sitko::reader in;
+	sitko::openinput(in, STDIN_FILENO);
+	return sitko::finish(sitko::censuscases(in), in);
+}
+#endif

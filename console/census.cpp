@@ -5,17 +5,20 @@
 // are counted on their own are tallied a block at a time; every other byte
 // is "other".  The counts are 64-bit so that inputs past 2 GiB come out right.
 
+#include <unistd.h>
+
 #include "finish.hpp"
 #include "output.hpp"
+#include "programs.hpp"
 #include "scan.hpp"
 
-int main()
+int sitko::census(reader &in)
 {
 	constexpr sitko::tallyset named = {
 		{'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', ' ', '\n', '\t'}, 13};
 	long long seen[13] = {};
 	// Every byte counts as other until its tallied value is classified.
-	long long nother = sitko::tallyinput(named, seen);
+	long long nother = sitko::tallyinput(in, named, seen);
 	long long nwhite = 0;
 	long long ndigit[10] = {};
 	for (std::size_t k = 0; k < named.n; k++) {
@@ -30,5 +33,14 @@ int main()
 	for (long long n : ndigit)
 		sitko::print("%lld", n);
 	sitko::print(",białeznaki= %lld, inne= %lld\n", nwhite, nother);
-	return sitko::finish(0);
+	return 0;
 }
+
+#if !defined(SITKO_NO_MAIN)
+int main()
+{
+	static sitko::reader in;
+	sitko::openinput(in, STDIN_FILENO);
+	return sitko::finish(sitko::census(in), in);
+}
+#endif

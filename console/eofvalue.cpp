@@ -4,9 +4,17 @@
 
 #include "finish.hpp"
 #include "output.hpp"
+#include "programs.hpp"
 
-int main()
+int sitko::eofvalue()
 {
 	sitko::print("%d%d", EOF, 0);
-	return sitko::finish(0);
+	return 0;
 }
+
+#if !defined(SITKO_NO_MAIN)
+int main()
+{
+	return sitko::finish(sitko::eofvalue());
+}
+#endif

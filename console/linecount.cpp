@@ -1,16 +1,28 @@
 // SPDX-License-Identifier: MIT
 // linecount: count the newlines of standard input.
 
+#include <unistd.h>
+
 #include "finish.hpp"
 #include "output.hpp"
+#include "programs.hpp"
 #include "scan.hpp"
 
-int main()
+int sitko::linecount(reader &in)
 {
 	constexpr sitko::tallyset newline = {{'\n'}, 1};
 	long long nl = 0;
 
-	sitko::tallyinput(newline, &nl);
+	sitko::tallyinput(in, newline, &nl);
 	sitko::print("%lld\n", nl);
-	return sitko::finish(0);
+	return 0;
 }
+
+#if !defined(SITKO_NO_MAIN)
+int main()
+{
+	static sitko::reader in;
+	sitko::openinput(in, STDIN_FILENO);
+	return sitko::finish(sitko::linecount(in), in);
+}
+#endif

@@ -3,8 +3,9 @@
 
 #include "finish.hpp"
 #include "output.hpp"
+#include "programs.hpp"
 
-int main()
+int sitko::thermotable()
 {
 	// The double nearest to 5/9; the table's last digits depend on it.
 	constexpr double FIVE_NINTHS = 5.0 / 9.0;
@@ -12,5 +13,12 @@ int main()
 
 	for (int fahr = LOWER; fahr <= UPPER; fahr += STEP)
 		sitko::print("%3d%6.1f\n", fahr, FIVE_NINTHS * (fahr - 32));
-	return sitko::finish(0);
+	return 0;
 }
+
+#if !defined(SITKO_NO_MAIN)
+int main()
+{
+	return sitko::finish(sitko::thermotable());
+}
+#endif

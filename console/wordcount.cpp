@@ -6,20 +6,32 @@
 // (inside a word or not) runs in countwords(), a block at a time, and
 // carries its state across blocks.
 
+#include <unistd.h>
+
 #include "finish.hpp"
 #include "input.hpp"
 #include "output.hpp"
+#include "programs.hpp"
 #include "scan.hpp"
 
-int main()
+int sitko::wordcount(reader &in)
 {
 	sitko::wordcounts wc = {0, 0, false};
 	long long nc = 0;
 
-	for (auto block = sitko::getblock(); !block.empty(); block = sitko::getblock()) {
+	for (auto block = sitko::getblock(in); !block.empty(); block = sitko::getblock(in)) {
 		sitko::countwords(block, wc);
 		nc += static_cast<long long>(block.size());
 	}
 	sitko::print("%lld%lld%lld\n", wc.lines, wc.words, nc);
-	return sitko::finish(0);
+	return 0;
 }
+
+#if !defined(SITKO_NO_MAIN)
+int main()
+{
+	static sitko::reader in;
+	sitko::openinput(in, STDIN_FILENO);
+	return sitko::finish(sitko::wordcount(in), in);
+}
+#endif

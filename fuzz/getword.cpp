@@ -14,8 +14,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
 	int lim = size > 0 ? 2 + data[0] % 99 : sitko::WORD_CAPACITY;
-	sitko::setinput(data, size);
-	sitko::pushedback = sitko::NOTHING_PUSHED;
+	static sitko::reader in;
+	sitko::openmemory(in, data, size);
+	sitko::getchfrom(in);
 
 	std::string rebuilt, expected;
 	for (std::size_t i = 0; i < size; i++)

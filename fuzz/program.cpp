@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Runs one program in-process on each fuzzer input.  The program's sources
-// are compiled into this file, main renamed, so that what the program keeps
-// between calls can be reset here before every run, as a fresh process
-// would have it.
+// Runs one program in-process on each fuzzer input, through its entry point:
+// SITKO_ENTRY names it, and SITKO_READS says whether it takes a reader.
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -13,46 +11,22 @@
 #include <unistd.h>
 
 #include "input.hpp"
+#include "output.hpp"
+#include "programs.hpp"
 
-#define main program_main
-
-#if defined(SITKO_PROGRAM_longline)
-#include "../line-filters/longline.cpp"
-#elif defined(SITKO_PROGRAM_lineorder)
-#include "../line-filters/alloc.cpp"
-#include "../line-filters/lineorder.cpp"
-#include "../line-filters/mygetline.cpp"
-static void reset()
-{
-	sitko::allocused = 0;
-}
-#elif defined(SITKO_PROGRAM_reservedwords)
-#include "../word-tools/getword.cpp"
-#include "../word-tools/quiet.cpp"
-#include "../word-tools/reservedwords.cpp"
-static void reset()
-{
-	sitko::pushedback = sitko::NOTHING_PUSHED;
-	for (auto &k : sitko::keytab)
-		k.count = 0;
-}
-#elif defined(SITKO_PROGRAM_wordtree)
+#if defined(SITKO_PROGRAM_wordtree)
 #include <map>
 
-#include "../word-tools/getword.cpp"
-#include "../word-tools/randomkey.cpp"
-#include "../word-tools/tree.cpp"
-#include "../word-tools/wordtree.cpp"
-// treeprint() lets go of every run's words; nothing is left to reset.
-static void reset()
-{
-}
+#include "classes.hpp"
+#include "getch.hpp"
+#include "getword.hpp"
 // The report as the plain loop and a plain ordered map would make it.
 #define SITKO_REFERENCE
 static std::string reference(const std::uint8_t *data, std::size_t size)
 {
-	sitko::setinput(data, size);
-	sitko::pushedback = sitko::NOTHING_PUSHED;
+	static sitko::reader in;
+	sitko::openmemory(in, data, size);
+	sitko::getchfrom(in);
 	std::map<std::string, long long> counts;
 	char word[sitko::WORD_CAPACITY];
 	while (sitko::getword(word, sitko::WORD_CAPACITY) != EOF)
@@ -66,29 +40,6 @@ static std::string reference(const std::uint8_t *data, std::size_t size)
 	}
 	return out;
 }
-#elif defined(SITKO_PROGRAM_census)
-#include "../console/census.cpp"
-#elif defined(SITKO_PROGRAM_census_cases)
-#include "../console/census-cases.cpp"
-#elif defined(SITKO_PROGRAM_charcount)
-#include "../console/charcount.cpp"
-#elif defined(SITKO_PROGRAM_linecount)
-#include "../console/linecount.cpp"
-#elif defined(SITKO_PROGRAM_wordcount)
-#include "../console/wordcount.cpp"
-#elif defined(SITKO_PROGRAM_thermotable)
-#include "../console/thermotable.cpp"
-#elif defined(SITKO_PROGRAM_eofvalue)
-#include "../console/eofvalue.cpp"
-#endif
-
-#undef main
-
-#if !defined(SITKO_PROGRAM_lineorder) && !defined(SITKO_PROGRAM_reservedwords) &&                  \
-	!defined(SITKO_PROGRAM_wordtree)
-static void reset()
-{
-}
 #endif
 
 namespace {
@@ -99,14 +50,21 @@ std::string report;
 
 int runonce(const std::uint8_t *data, std::size_t size, std::span<const std::size_t> pieces)
 {
-	reset();
+	static sitko::reader in;
 	if (ftruncate(STDOUT_FILENO, 0) != 0 || lseek(STDOUT_FILENO, 0, SEEK_SET) != 0)
 		abort();
 	if (pieces.empty())
-		sitko::setinput(data, size);
+		sitko::openmemory(in, data, size);
 	else
-		sitko::setinput(data, size, pieces);
-	int status = program_main();
+		sitko::openmemory(in, data, size, pieces);
+#if SITKO_READS
+	int status = sitko::SITKO_ENTRY(in);
+#else
+	int status = sitko::SITKO_ENTRY();
+#endif
+	// As finish() decides, but standard output stays open for the next run.
+	if (!sitko::flushoutput() || sitko::inputfailed(in))
+		status = 1;
 	if (status != 0 && status != 1)
 		abort();
 	off_t n = lseek(STDOUT_FILENO, 0, SEEK_CUR);

@@ -25,4 +25,9 @@ char *alloc(int n)
 	return p;
 }
 
+void freeall()
+{
+	allocused = 0;
+}
+
 } // namespace sitko

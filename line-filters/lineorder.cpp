@@ -4,10 +4,12 @@
 // Up to MAX_LINES lines are read, each without its newline; one line more
 // gives an error message and status 1 and nothing else is written.
 #include <cstring>
+#include <unistd.h>
 
 #include "finish.hpp"
 #include "lines.hpp"
 #include "output.hpp"
+#include "programs.hpp"
 
 namespace sitko {
 
@@ -66,18 +68,27 @@ void qsort(char *v[], int left, int right)
 
 } // namespace
 
-} // namespace sitko
-
-int main()
+int lineorder(reader &in)
 {
-	using namespace sitko;
-
+	mygetlinefrom(in);
+	freeall();
 	int nlines = readlines(lineptr, MAX_LINES);
 	if (nlines >= 0) {
 		qsort(lineptr, 0, nlines - 1);
 		writelines(lineptr, nlines);
-		return finish(0);
+		return 0;
 	}
 	putline("Błąd: za dużo wierszy do sortowania");
-	return finish(1);
+	return 1;
 }
+
+} // namespace sitko
+
+#if !defined(SITKO_NO_MAIN)
+int main()
+{
+	static sitko::reader in;
+	sitko::openinput(in, STDIN_FILENO);
+	return sitko::finish(sitko::lineorder(in), in);
+}
+#endif

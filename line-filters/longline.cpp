@@ -5,16 +5,21 @@
 // its length counts the newline.  Lines longer than LINE_CAPACITY - 1 bytes
 // come in pieces.  Of several longest lines the first one read is written.
 #include <cstring>
+#include <unistd.h>
 
-#include "blocks.hpp"
 #include "finish.hpp"
 #include "input.hpp"
+#include "newlines.hpp"
 #include "output.hpp"
+#include "programs.hpp"
 #include "scan.hpp"
 
 namespace {
 
 constexpr std::size_t LINE_CAPACITY = 1000;
+
+sitko::reader *source; // the input the program was started on
+sitko::newlines newlines;
 
 std::size_t max;
 const unsigned char *line; // the line last read: in the input buffer, or in held
@@ -25,18 +30,18 @@ unsigned char longest[LINE_CAPACITY];
 // them; ended tells whether the line (or its piece) is complete.
 sitko::bytes takeline(std::size_t room, bool &ended)
 {
-	auto buffered = sitko::peekblock();
+	auto buffered = sitko::peekblock(*source);
 	ended = false;
 	if (buffered.empty())
 		return {};
 	std::size_t n = buffered.size() < room ? buffered.size() : room;
 	ended = n == room;
-	std::size_t newline = sitko::findnext('\n');
+	std::size_t newline = sitko::findnewline(*source, newlines);
 	if (newline < n) {
 		n = newline + 1;
 		ended = true;
 	}
-	sitko::skipinput(n);
+	sitko::skipinput(*source, n);
 	return buffered.first(n);
 }
 
@@ -73,10 +78,11 @@ void copy()
 
 } // namespace
 
-int main()
+int sitko::longline(reader &in)
 {
 	std::size_t len;
 
+	source = &in;
 	max = 0;
 	while ((len = mygetline()) > 0)
 		if (len > max) {
@@ -84,6 +90,15 @@ int main()
 			copy();
 		}
 	if (max > 0)
-		sitko::putbytes(longest, max);
-	return sitko::finish(0);
+		putbytes(longest, max);
+	return 0;
 }
+
+#if !defined(SITKO_NO_MAIN)
+int main()
+{
+	static sitko::reader in;
+	sitko::openinput(in, STDIN_FILENO);
+	return sitko::finish(sitko::longline(in), in);
+}
+#endif

@@ -6,6 +6,17 @@
 
 namespace sitko {
 
+namespace {
+
+reader *source;
+
+} // namespace
+
+void mygetlinefrom(reader &in)
+{
+	source = &in;
+}
+
 // Reads the next line into s, at most lim - 1 bytes and a terminator, and
 // returns the bytes stored, the newline included; 0 at end of input.  The
 // newline is looked for a buffer at a time rather than a byte at a time.
@@ -14,7 +25,7 @@ int mygetline(char *s, int lim)
 	std::size_t i = 0;
 	std::size_t most = lim > 1 ? static_cast<std::size_t>(lim - 1) : 0;
 	while (i < most) {
-		auto buffered = peekblock();
+		auto buffered = peekblock(*source);
 		if (buffered.empty())
 			break;
 		std::size_t n = buffered.size() < most - i ? buffered.size() : most - i;
@@ -24,7 +35,7 @@ int mygetline(char *s, int lim)
 						     buffered.data()) +
 			    1;
 		memcpy(s + i, buffered.data(), n);
-		skipinput(n);
+		skipinput(*source, n);
 		i += n;
 		if (newline != nullptr)
 			break;

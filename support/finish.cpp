@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <unistd.h>
 
-#include "input.hpp"
 #include "output.hpp"
 
 namespace sitko {
@@ -18,9 +17,13 @@ int finish(int status)
 	// descriptor is gone all the same.
 	if (close(STDOUT_FILENO) != 0 && errno != EBADF && errno != EINTR)
 		written = false;
-	if (!written || inputfailed())
-		return 1;
-	return status;
+	return written ? status : 1;
+}
+
+int finish(int status, const reader &in)
+{
+	status = finish(status);
+	return inputfailed(in) ? 1 : status;
 }
 
 } // namespace sitko

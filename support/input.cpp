@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "input.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -12,235 +13,205 @@
 
 namespace sitko {
 
-inputstate in;
-
 namespace {
 
-alignas(64) unsigned char buffer[INPUT_CAPACITY];
-bool ended;
-bool failed;
-bool frommemory;
-// For a range of a regular file read with pread(2): the next offset and the
-// end.
-bool ranged;
-long long rangenext;
-long long rangeend;
-// For input from memory in pieces: what is left, and the sizes of the
-// pieces, used in turn over and over.
-const unsigned char *memnext;
-std::size_t memleft;
-std::span<const std::size_t> piecesizes;
-std::size_t nextpiece;
+// One count for every reader, so no two blocks anywhere share an id.
+std::atomic<unsigned long> generations{1};
+
+void newblock(reader &r, const unsigned char *from, std::size_t n)
+{
+	r.pos = from;
+	r.end = from + n;
+	r.generation = generations.fetch_add(1, std::memory_order_relaxed);
+}
 
 // Empties the buffer for input from somewhere new, not ended.
-void newsource()
+void newsource(reader &r)
 {
-	in.pos = in.end = nullptr;
-	in.fills++;
-	ended = false;
+	newblock(r, nullptr, 0);
+	r.ended = false;
+	r.failed = false;
+	r.ranged = false;
+	r.frommemory = false;
+	r.readsize = READ_SIZE;
+	r.piecesizes = {};
+}
+
+// The pipe's writer blocks each time the pipe is full, and each read takes
+// at most what it holds: a larger pipe means fewer of both.  The largest
+// size the system allows is found by asking, halving on each refusal.
+void growpipe(reader &r)
+{
+#if defined(F_SETPIPE_SZ) && defined(F_GETPIPE_SZ)
+	int have = fcntl(r.fd, F_GETPIPE_SZ);
+	if (have <= 0)
+		return;
+	for (std::size_t want = INPUT_CAPACITY; want > static_cast<std::size_t>(have); want /= 2) {
+		int got = fcntl(r.fd, F_SETPIPE_SZ, static_cast<int>(want));
+		if (got > 0) {
+			have = got;
+			break;
+		}
+	}
+	auto size = static_cast<std::size_t>(have);
+	r.readsize = size < READ_SIZE ? READ_SIZE : size > INPUT_CAPACITY ? INPUT_CAPACITY : size;
+#else
+	(void)r;
+#endif
 }
 
 // Copies the next piece into the buffer, as read(2) from a pipe would
 // deliver it.
-bool refillfrommemory()
+bool refillfrommemory(reader &r)
 {
-	if (memleft == 0 || piecesizes.empty())
+	if (r.memleft == 0 || r.piecesizes.empty())
 		return false;
-	std::size_t n = piecesizes[nextpiece++ % piecesizes.size()];
-	if (n == 0 || n > sizeof buffer)
-		n = sizeof buffer;
-	if (n > memleft)
-		n = memleft;
-	memcpy(buffer, memnext, n);
-	memnext += n;
-	memleft -= n;
-	in.pos = buffer;
-	in.end = buffer + n;
-	in.fills++;
+	std::size_t n = r.piecesizes[r.nextpiece++ % r.piecesizes.size()];
+	if (n == 0 || n > sizeof r.buffer)
+		n = sizeof r.buffer;
+	if (n > r.memleft)
+		n = r.memleft;
+	memcpy(r.buffer, r.memnext, n);
+	r.memnext += n;
+	r.memleft -= n;
+	newblock(r, r.buffer, n);
 	return true;
+}
+
+ssize_t readsome(reader &r)
+{
+	if (!r.ranged)
+		return read(r.fd, r.buffer, r.readsize);
+	long long left = r.last - r.next;
+	if (left <= 0)
+		return 0;
+	std::size_t n = left < static_cast<long long>(r.readsize) ? static_cast<std::size_t>(left)
+								  : r.readsize;
+	ssize_t got = pread(r.fd, r.buffer, n, static_cast<off_t>(r.next));
+	if (got > 0)
+		r.next += got;
+	return got;
 }
 
 // Refills the buffer; false once the input has ended.  End of input is
 // sticky: after the first end of file or error nothing more is read.
-bool refill()
+bool refill(reader &r)
 {
-	if (ended)
+	if (r.ended)
 		return false;
-	if (frommemory) {
-		if (refillfrommemory())
+	if (r.frommemory) {
+		if (refillfrommemory(r))
 			return true;
-		ended = true;
-		in.pos = in.end = nullptr;
-		in.fills++;
-		return false;
-	}
-	for (;;) {
-		ssize_t n;
-		if (ranged) {
-			long long left = rangeend - rangenext;
-			n = left <= 0 ? 0
-				      : pread(STDIN_FILENO, buffer,
-					      left < static_cast<long long>(sizeof buffer)
-						      ? static_cast<std::size_t>(left)
-						      : sizeof buffer,
-					      static_cast<off_t>(rangenext));
-			if (n > 0)
-				rangenext += n;
-		} else {
-			n = read(STDIN_FILENO, buffer, sizeof buffer);
+	} else {
+		for (;;) {
+			ssize_t n = readsome(r);
+			if (n > 0) {
+				newblock(r, r.buffer, static_cast<std::size_t>(n));
+				return true;
+			}
+			if (n < 0 && errno == EINTR)
+				continue;
+			// A descriptor handed down non-blocking has no input yet;
+			// that is not the end of it.
+			if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+			    waitready(r.fd, POLLIN))
+				continue;
+			if (n < 0)
+				r.failed = true;
+			break;
 		}
-		if (n > 0) {
-			in.pos = buffer;
-			in.end = buffer + n;
-			in.fills++;
-			return true;
-		}
-		if (n < 0 && errno == EINTR)
-			continue;
-		// A descriptor handed down non-blocking has no input yet; that
-		// is not the end of it.
-		if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-		    waitready(STDIN_FILENO, POLLIN))
-			continue;
-		if (n < 0)
-			failed = true;
-		ended = true;
-		in.pos = in.end = nullptr;
-		in.fills++;
-		return false;
 	}
+	r.ended = true;
+	newblock(r, nullptr, 0);
+	return false;
 }
 
 } // namespace
 
-int fillinput()
+void openinput(reader &r, int fd)
 {
-	if (!refill())
-		return EOF;
-	return *in.pos++;
+	newsource(r);
+	r.fd = fd;
+	struct stat st;
+	if (fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode))
+		growpipe(r);
 }
 
-// Hands out everything buffered at once, for the programs whose inner loops
-// work on whole blocks; an empty span means end of input.
-std::span<const unsigned char> getblock()
+void openrange(reader &r, int fd, long long from, long long to)
 {
-	if (in.pos == in.end && !refill())
+	newsource(r);
+	r.fd = fd;
+	r.ranged = true;
+	r.next = from;
+	r.last = to;
+}
+
+void openmemory(reader &r, const unsigned char *bytes, std::size_t n)
+{
+	newsource(r);
+	r.fd = -1;
+	r.frommemory = true;
+	newblock(r, bytes, n);
+}
+
+void openmemory(reader &r, const unsigned char *bytes, std::size_t n,
+		std::span<const std::size_t> sizes)
+{
+	newsource(r);
+	r.fd = -1;
+	r.frommemory = true;
+	r.memnext = bytes;
+	r.memleft = n;
+	r.piecesizes = sizes;
+	r.nextpiece = 0;
+}
+
+int fillinput(reader &r)
+{
+	if (!refill(r))
+		return EOF;
+	return *r.pos++;
+}
+
+std::span<const unsigned char> getblock(reader &r)
+{
+	if (r.pos == r.end && !refill(r))
 		return {};
-	std::span<const unsigned char> block(in.pos, in.end);
-	in.pos = in.end;
+	std::span<const unsigned char> block(r.pos, r.end);
+	r.pos = r.end;
 	return block;
 }
 
-std::span<const unsigned char> refillblock()
+std::span<const unsigned char> refillblock(reader &r)
 {
-	if (!refill())
+	if (!refill(r))
 		return {};
-	return {in.pos, in.end};
+	return {r.pos, r.end};
 }
 
-// Only before the first read: later, some of the rest may sit in the buffer.
-bool regularinput(long long &offset, long long &size)
+bool inputfailed(const reader &r)
 {
-	if (frommemory || ranged || ended || in.fills != 0)
+	return r.failed;
+}
+
+bool regularinput(const reader &r, int &fd, long long &offset, long long &size)
+{
+	if (r.frommemory || r.ranged || r.ended || r.pos != nullptr)
 		return false;
 	struct stat st;
-	if (fstat(STDIN_FILENO, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+	if (fstat(r.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
 		return false;
 	// A descriptor that cannot be read must fail as reading it would.
-	int flags = fcntl(STDIN_FILENO, F_GETFL);
+	int flags = fcntl(r.fd, F_GETFL);
 	if (flags < 0 || (flags & O_ACCMODE) == O_WRONLY)
 		return false;
-	off_t from = lseek(STDIN_FILENO, 0, SEEK_CUR);
+	off_t from = lseek(r.fd, 0, SEEK_CUR);
 	if (from < 0 || from >= st.st_size)
 		return false;
+	fd = r.fd;
 	offset = from;
 	size = st.st_size;
 	return true;
-}
-
-long long skipregular()
-{
-	long long from, size;
-	if (!regularinput(from, size))
-		return 0;
-	off_t to = lseek(STDIN_FILENO, 0, SEEK_END);
-	if (to < from) {
-		lseek(STDIN_FILENO, static_cast<off_t>(from), SEEK_SET);
-		return 0;
-	}
-	return static_cast<long long>(to) - from;
-}
-
-std::size_t readat(long long at, unsigned char *to, std::size_t n)
-{
-	std::size_t got = 0;
-	while (got < n) {
-		ssize_t k = pread(STDIN_FILENO, to + got, n - got,
-				  static_cast<off_t>(at) + static_cast<off_t>(got));
-		if (k < 0 && errno == EINTR)
-			continue;
-		if (k <= 0)
-			break;
-		got += static_cast<std::size_t>(k);
-	}
-	return got;
-}
-
-void setrange(long long from, long long to)
-{
-	newsource();
-	ranged = true;
-	rangenext = from;
-	rangeend = to;
-}
-
-void resumeat(long long at)
-{
-	newsource();
-	ranged = false;
-	if (lseek(STDIN_FILENO, static_cast<off_t>(at), SEEK_SET) < 0) {
-		failed = true;
-		ended = true;
-	}
-}
-
-void failinput()
-{
-	failed = true;
-}
-
-bool inputfailed()
-{
-	return failed;
-}
-
-// Makes the following reads come from memory instead of standard input; the
-// tests and fuzzers feed the programs' routines this way.
-void setinput(const unsigned char *bytes, std::size_t n)
-{
-	in.pos = bytes;
-	in.end = bytes + n;
-	in.fills++;
-	ended = false;
-	failed = false;
-	frommemory = true;
-	ranged = false;
-	piecesizes = {};
-}
-
-// The same input handed out through the buffer in pieces of the given
-// sizes, one refill each, used in turn; a size of 0 stands for a whole
-// buffer.  sizes must outlive the reading.
-void setinput(const unsigned char *bytes, std::size_t n, std::span<const std::size_t> sizes)
-{
-	newsource();
-	failed = false;
-	frommemory = true;
-	ranged = false;
-	memnext = bytes;
-	memleft = n;
-	piecesizes = sizes;
-	nextpiece = 0;
 }
 
 } // namespace sitko

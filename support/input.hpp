@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
-// The byte reader every program uses for standard input.
+// The byte reader every program uses for its input.
+//
+// A reader is a value: the buffer, where the next byte is, and the source
+// (a descriptor, a range of a regular file read with pread(2), or memory
+// handed out in pieces).  A program holds one; the functions here are the
+// only ones that look inside it.
 //
 // getbyte() behaves like getchar(): the next byte as 0 to 255, or EOF (-1)
-// at end of input.  It is inline over one large buffer filled by read(2), so
-// a byte costs a compare and an increment instead of a locked stdio call.
-// A read error ends the input like end of file; inputfailed() tells the two
-// apart for the exit status.  An interrupted read is retried, and one that
-// finds a non-blocking descriptor empty waits for input with poll(2).
+// at end of input.  It is inline over one large buffer, so a byte costs a
+// compare and an increment instead of a locked stdio call.  A read error
+// ends the input like end of file; inputfailed() tells the two apart for the
+// exit status.  An interrupted read is retried, and one that finds a
+// non-blocking descriptor empty waits for input with poll(2).
 #ifndef SITKO_INPUT_HPP
 #define SITKO_INPUT_HPP
 
@@ -16,60 +21,80 @@
 
 namespace sitko {
 
-inline constexpr std::size_t INPUT_CAPACITY = 128 * 1024;
+// The largest block a reader hands out: a whole pipe buffer at its limit.
+inline constexpr std::size_t INPUT_CAPACITY = 1024 * 1024;
+// What one read asks of a file: it stays in the second-level cache while the
+// program looks at it.
+inline constexpr std::size_t READ_SIZE = 128 * 1024;
 
-struct inputstate {
+struct reader {
 	const unsigned char *pos;
 	const unsigned char *end;
-	unsigned long
-		fills; // counts every change of the buffer (refill, end), so a reader can tell them apart
+	unsigned long generation; // new with every block and at the end, never reused
+	int fd;
+	bool ended;
+	bool failed;
+	bool ranged;     // pread(2) from next up to last
+	bool frommemory; // memnext and memleft, in pieces of piecesizes
+	std::size_t readsize;
+	long long next;
+	long long last;
+	const unsigned char *memnext;
+	std::size_t memleft;
+	std::span<const std::size_t> piecesizes;
+	std::size_t nextpiece;
+	alignas(64) unsigned char buffer[INPUT_CAPACITY];
 };
 
-extern inputstate in;
+// Reads fd from its offset on.  Where it is a pipe, asks for the largest
+// pipe buffer the system allows, up to INPUT_CAPACITY, and takes as much as
+// the pipe holds at each read; a refusal changes nothing else.
+void openinput(reader &r, int fd);
+// Reads the bytes of the regular file fd from offset from up to offset to
+// with pread(2), leaving its offset alone.
+void openrange(reader &r, int fd, long long from, long long to);
+// Reads n bytes from memory: all as one block, or through the buffer in
+// pieces of the given sizes, one refill each as from a pipe, used in turn (a
+// size of 0 stands for a whole buffer).  bytes and sizes must outlive the
+// reading.
+void openmemory(reader &r, const unsigned char *bytes, std::size_t n);
+void openmemory(reader &r, const unsigned char *bytes, std::size_t n,
+		std::span<const std::size_t> sizes);
 
-int fillinput();
-std::span<const unsigned char> getblock();
-std::span<const unsigned char> refillblock();
-bool inputfailed();
-// Where standard input is a regular file whose size can be trusted, moves
-// its offset to the end without reading and returns how many bytes that
-// passed over; the bytes count as read.  0 where it cannot tell: a pipe, a
-// terminal, a file whose size says 0 (as /proc files do), or input already
-// begun.  Reading goes on as usual afterwards, so bytes beyond the size
-// (a file that grows) are read and counted as well.
-long long skipregular();
-// Where standard input is a regular file, readable, whose size can be
-// trusted, and nothing has been read yet: its offset and size.
-bool regularinput(long long &offset, long long &size);
-// Up to n bytes from offset at of standard input, without moving its offset
-// or taking input; how many there were.
-std::size_t readat(long long at, unsigned char *to, std::size_t n);
-// Makes the following reads take the bytes from offset from up to offset to
-// of standard input, a regular file, leaving its offset alone, so that a
-// process may read a part of it while another reads the rest.
-void setrange(long long from, long long to);
-// Makes the following reads come from standard input again, from offset at.
-void resumeat(long long at);
-// Counts the input as failed, for a part of it read elsewhere.
-void failinput();
-void setinput(const unsigned char *bytes, std::size_t n);
-void setinput(const unsigned char *bytes, std::size_t n, std::span<const std::size_t> sizes);
+int fillinput(reader &r);
+// Hands out everything buffered at once, for the programs whose inner loops
+// work on whole blocks; an empty span means end of input.
+std::span<const unsigned char> getblock(reader &r);
+std::span<const unsigned char> refillblock(reader &r);
+bool inputfailed(const reader &r);
+// Where r reads a regular file, readable, that says it is not empty, and
+// nothing has been taken from r yet: the descriptor, its offset and the size
+// the system gives.  Some files give a size that is not true (as /proc and
+// /sys do), so what is taken from it must be checked.
+bool regularinput(const reader &r, int &fd, long long &offset, long long &size);
 
-inline int getbyte()
+inline int getbyte(reader &r)
 {
-	return in.pos != in.end ? *in.pos++ : fillinput();
+	return r.pos != r.end ? *r.pos++ : fillinput(r);
 }
 
 // Shows what is buffered without taking it; empty at end of input.
-inline std::span<const unsigned char> peekblock()
+inline std::span<const unsigned char> peekblock(reader &r)
 {
-	return in.pos != in.end ? std::span<const unsigned char>(in.pos, in.end) : refillblock();
+	return r.pos != r.end ? std::span<const unsigned char>(r.pos, r.end) : refillblock(r);
 }
 
 // Takes n bytes of what peekblock() showed.
-inline void skipinput(std::size_t n)
+inline void skipinput(reader &r, std::size_t n)
 {
-	in.pos += n;
+	r.pos += n;
+}
+
+// Tells one block from any other, of this reader or another: a scanner that
+// keeps what it found in the block peekblock() shows keys it on this.
+inline unsigned long blockid(const reader &r)
+{
+	return r.generation;
 }
 
 } // namespace sitko

@@ -70,10 +70,10 @@ void classify(bytes block, const wordclasses &classes, std::uint64_t *first, std
 
 } // namespace scalar
 
-long long tallyinput(const tallyset &set, long long *counts)
+long long tallyinput(reader &in, const tallyset &set, long long *counts)
 {
 	long long total = 0;
-	for (auto block = getblock(); !block.empty(); block = getblock()) {
+	for (auto block = getblock(in); !block.empty(); block = getblock(in)) {
 		tally(block, set, counts);
 		total += static_cast<long long>(block.size());
 	}

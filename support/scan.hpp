@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <span>
 
+#include "input.hpp"
+
 namespace sitko {
 
 using bytes = std::span<const unsigned char>;
@@ -29,9 +31,9 @@ struct tallyset {
 // Adds to counts[k] the occurrences of set.value[k] in block.
 void tally(bytes block, const tallyset &set, long long *counts);
 
-// Tallies the whole of standard input, a buffer at a time, and returns the
-// number of bytes read.
-long long tallyinput(const tallyset &set, long long *counts);
+// Tallies the whole of in, a block at a time, and returns the number of
+// bytes read.
+long long tallyinput(reader &in, const tallyset &set, long long *counts);
 
 // The word count's machine over a block: separators are blank, newline and
 // tab; inword carries the state from one block to the next.  Adds the words

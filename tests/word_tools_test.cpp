@@ -27,8 +27,9 @@ using token = std::pair<int, std::string>;
 // Every getword() result for input, end of input included.
 std::vector<token> words(const std::string &input, int lim = sitko::WORD_CAPACITY)
 {
-	sitko::setinput(reinterpret_cast<const unsigned char *>(input.data()), input.size());
-	sitko::pushedback = sitko::NOTHING_PUSHED;
+	static sitko::reader in;
+	sitko::openmemory(in, reinterpret_cast<const unsigned char *>(input.data()), input.size());
+	sitko::getchfrom(in);
 	std::vector<token> got;
 	char word[sitko::WORD_CAPACITY];
 	int c;

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "blocks.hpp"
 #include "classes.hpp"
 #include "getch.hpp"
 #include "getword.hpp"
 #include "quiet.hpp"
+#include "takewords.hpp"
 
 namespace sitko::test {
 
@@ -29,13 +29,16 @@ inline constexpr std::size_t KEYWORDS = sizeof keywords / sizeof *keywords;
 
 // With pieces, the input comes through the buffer in pieces of those sizes,
 // one refill each, as from a pipe.
-inline void feed(const unsigned char *data, std::size_t size, std::span<const std::size_t> pieces)
+inline reader &feed(const unsigned char *data, std::size_t size,
+		    std::span<const std::size_t> pieces)
 {
+	static reader in;
 	if (pieces.empty())
-		setinput(data, size);
+		openmemory(in, data, size);
 	else
-		setinput(data, size, pieces);
-	pushedback = NOTHING_PUSHED;
+		openmemory(in, data, size, pieces);
+	getchfrom(in);
+	return in;
 }
 
 inline std::array<long, KEYWORDS> keywordcounts(const unsigned char *data, std::size_t size,
@@ -66,12 +69,14 @@ inline std::vector<std::string> treewords(const unsigned char *data, std::size_t
 					  std::size_t batch,
 					  std::span<const std::size_t> pieces = {})
 {
-	feed(data, size, pieces);
+	reader &in = feed(data, size, pieces);
 	std::vector<std::string> words;
 	if (batch > 0) {
 		wordref found[64];
+		static wordscan scan;
+		scan = {};
 		static volatile unsigned char touched;
-		while (std::size_t n = takewords(letterwords, WORD_CAPACITY - 1,
+		while (std::size_t n = takewords(in, scan, letterwords, WORD_CAPACITY - 1,
 						 std::span(found, batch < 64 ? batch : 64))) {
 			for (std::size_t k = 0; k < n; k++) {
 				for (std::size_t i = 0; i < WORD_SLACK; i++)

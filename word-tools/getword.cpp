@@ -22,17 +22,18 @@ int getword(char *word, int lim)
 		return c;
 	}
 	while (n < lim - 1) {
-		if (pushedback == NOTHING_PUSHED) {
+		if (!pushedback()) {
 			// The rest of the word is taken straight from the input
 			// buffer.  The byte that ends it stays there, which is the
 			// same as reading it and handing it back.
-			auto buffered = peekblock();
+			reader &in = getchsource();
+			auto buffered = peekblock(in);
 			std::size_t room = static_cast<std::size_t>(lim - 1 - n);
 			std::size_t most = buffered.size() < room ? buffered.size() : room;
 			std::size_t k = 0;
 			for (; k < most && isalnumchar(buffered[k]); k++)
 				word[n + static_cast<int>(k)] = static_cast<char>(buffered[k]);
-			skipinput(k);
+			skipinput(in, k);
 			n += static_cast<int>(k);
 			if (k < buffered.size())
 				break;

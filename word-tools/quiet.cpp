@@ -11,7 +11,6 @@
 // the stretch was read.
 #include "quiet.hpp"
 
-#include "blocks.hpp"
 #include "classes.hpp"
 #include "getch.hpp"
 
@@ -23,13 +22,32 @@ namespace {
 // be the start of a word that holds the prefix.
 constexpr std::array<bool, 256> wordbytes = bytesin(ALPHA | DIGIT);
 
+// Where the next prefix of the block lies, and the start of the run of word
+// bytes before it, kept until the reader moves on to another block.
+struct prefixplace {
+	unsigned long block; // the reader's block described, by its id
+	const unsigned char *next;
+	const unsigned char *runstart;
+} place;
+
 } // namespace
 
 void skipquiet(const prefixset &keys)
 {
-	if (pushedback != NOTHING_PUSHED)
+	if (pushedback())
 		return;
-	skiptoprefix(keys, wordbytes);
+	reader &in = getchsource();
+	auto block = peekblock(in);
+	const unsigned char *from = block.data();
+	if (place.block != blockid(in) || from > place.next) {
+		place.next = from + findprefix(block, keys);
+		place.runstart = place.next;
+		while (place.runstart > from && wordbytes[place.runstart[-1]])
+			place.runstart--;
+		place.block = blockid(in);
+	}
+	if (place.runstart > from)
+		skipinput(in, static_cast<std::size_t>(place.runstart - from));
 }
 
 } // namespace sitko

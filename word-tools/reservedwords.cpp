@@ -5,11 +5,14 @@
 // nothing between the entries and no newline after the last.
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 #include "classes.hpp"
 #include "finish.hpp"
+#include "getch.hpp"
 #include "getword.hpp"
 #include "output.hpp"
+#include "programs.hpp"
 #include "quiet.hpp"
 
 namespace sitko {
@@ -61,12 +64,8 @@ key *binsearch(const char *word, key *tab, int n)
 
 } // namespace
 
-} // namespace sitko
-
-int main()
+int reservedwords(reader &in)
 {
-	using namespace sitko;
-
 	char word[WORD_CAPACITY];
 	key *p;
 
@@ -76,11 +75,13 @@ int main()
 	// them without splitting them into words.
 	bool initial[256] = {};
 	prefixset keys = {};
-	for (const key &k : keytab) {
+	for (key &k : keytab) {
+		k.count = 0;
 		initial[static_cast<unsigned char>(k.word[0])] = true;
 		addprefix(keys, k.word);
 	}
 
+	getchfrom(in);
 	while (skipquiet(keys), getword(word, WORD_CAPACITY) != EOF)
 		if (isalphachar(static_cast<unsigned char>(word[0])))
 			if (initial[static_cast<unsigned char>(word[0])])
@@ -89,5 +90,16 @@ int main()
 	for (const key &k : keytab)
 		if (k.count > 0)
 			print("%4lld %s", k.count, k.word);
-	return finish(0);
+	return 0;
 }
+
+} // namespace sitko
+
+#if !defined(SITKO_NO_MAIN)
+int main()
+{
+	static sitko::reader in;
+	sitko::openinput(in, STDIN_FILENO);
+	return sitko::finish(sitko::reservedwords(in), in);
+}
+#endif

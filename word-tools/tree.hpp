@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "blocks.hpp"
+#include "takewords.hpp"
 
 namespace sitko {
 

@@ -1,99 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "blocks.hpp"
+#include "takewords.hpp"
 
 #include <bit>
-#include <cstdint>
 #include <cstring>
-
-#include "input.hpp"
 
 namespace sitko {
 
 namespace {
-
-// Looking for each newline on its own costs more than everything else a
-// line filter does, so all of a buffer's bytes equal to c are found at once.
-struct byteindex {
-	unsigned long fill; // the buffer described, by the reader's count
-	const unsigned char *start;
-	unsigned char c;
-	bool valid;
-	std::size_t n, next;
-	std::uint32_t at[INPUT_CAPACITY];
-} found;
-
-// Where the next prefix of the buffer lies, and the start of the run
-// before it.
-struct prefixplace {
-	unsigned long fill;
-	bool valid;
-	const unsigned char *next;
-	const unsigned char *runstart;
-} prefix;
-
-} // namespace
-
-std::size_t findnext(unsigned char c)
-{
-	const unsigned char *from = in.pos;
-	std::size_t left = static_cast<std::size_t>(in.end - in.pos);
-	if (left == 0)
-		return 0;
-	if (!found.valid || found.fill != in.fills || found.c != c || from < found.start) {
-		// A block from memory may be larger than a buffer; it is searched
-		// as it comes.
-		if (left > INPUT_CAPACITY) {
-			const void *p = memchr(from, c, left);
-			return p != nullptr ? static_cast<std::size_t>(
-						      static_cast<const unsigned char *>(p) - from)
-					    : left;
-		}
-		found.fill = in.fills;
-		found.start = from;
-		found.c = c;
-		found.valid = true;
-		found.n = findall(bytes(from, left), c, found.at);
-		found.next = 0;
-	}
-	auto offset = static_cast<std::size_t>(from - found.start);
-	while (found.next < found.n && found.at[found.next] < offset)
-		found.next++;
-	return found.next < found.n ? found.at[found.next] - offset : left;
-}
-
-void skiptoprefix(const prefixset &set, const std::array<bool, 256> &back)
-{
-	const unsigned char *from = in.pos;
-	if (!prefix.valid || prefix.fill != in.fills || from > prefix.next) {
-		bytes rest(from, in.end);
-		prefix.next = from + findprefix(rest, set);
-		prefix.runstart = prefix.next;
-		while (prefix.runstart > from && back[prefix.runstart[-1]])
-			prefix.runstart--;
-		prefix.fill = in.fills;
-		prefix.valid = true;
-	}
-	if (prefix.runstart > from)
-		skipinput(static_cast<std::size_t>(prefix.runstart - from));
-}
-
-namespace {
-
-// Where the words begin and end is found a strip at a time, as they are
-// taken, so the marks stay in the first-level cache.
-constexpr std::size_t STRIP = 4096;
-constexpr std::size_t STRIP_WORDS = STRIP / 64;
-
-struct wordstrip {
-	unsigned long fill; // the buffer described, by the reader's count
-	bool valid;
-	const wordclasses *classes;
-	const unsigned char *base;         // the strip's first byte
-	const unsigned char *stop;         // just past its last
-	std::uint64_t inword;              // 1 when the byte before the next strip is in a word
-	std::uint64_t starts[STRIP_WORDS]; // first bytes of words
-	std::uint64_t ends[STRIP_WORDS];   // first bytes after them
-} strip;
 
 // Marks the words of the strip from p on.  A word begins at the first byte
 // of classes.first in a run of classes.rest bytes; the bytes of the run
@@ -101,7 +14,8 @@ struct wordstrip {
 // run of rest-but-not-first bytes that begins the run: adding its first bit
 // to the mask of those bytes clears exactly the lead-in.  The limit on a
 // word's length is left to the caller.
-void markstrip(const unsigned char *p, const unsigned char *end, const wordclasses &classes)
+void markstrip(wordstrip &strip, const unsigned char *p, const unsigned char *end,
+	       const wordclasses &classes)
 {
 	auto n = static_cast<std::size_t>(end - p);
 	n = n < STRIP ? n : STRIP;
@@ -127,28 +41,15 @@ void markstrip(const unsigned char *p, const unsigned char *end, const wordclass
 	strip.base = p;
 	strip.stop = p + n;
 }
-// Words too near the end of a buffer to be read past, and a word cut by the
-// end of one, are copied here, with room after them.  At most WORD_SLACK / 2
-// words end in the last WORD_SLACK bytes of a buffer.
-constexpr std::size_t COPIES = WORD_SLACK / 2 + 2;
-
-struct wordstate {
-	std::size_t ncopies;
-	unsigned char copy[COPIES][WORD_LIMIT + WORD_SLACK];
-	unsigned char carry[WORD_LIMIT + WORD_SLACK];
-	std::size_t carried;
-	bool carrying;                // a word goes on from the last buffer, in carry
-	bool inrun;                   // within a run of rest bytes, between words
-	const unsigned char *pending; // the start of a word the marks have not ended
-} words;
 
 struct wordsink {
+	wordscan &scan;
 	std::span<wordref> out;
 	std::size_t n;
-	const unsigned char *end; // the end of the buffer
+	const unsigned char *end; // the end of the block
 	bool full() const
 	{
-		return n == out.size() || words.ncopies == COPIES;
+		return n == out.size() || scan.words.ncopies == COPIES;
 	}
 	void put(const unsigned char *s, const unsigned char *e)
 	{
@@ -156,7 +57,7 @@ struct wordsink {
 		if (static_cast<std::size_t>(end - e) >= WORD_SLACK) {
 			out[n++] = {s, len};
 		} else {
-			unsigned char *to = words.copy[words.ncopies++];
+			unsigned char *to = scan.words.copy[scan.words.ncopies++];
 			memcpy(to, s, len);
 			out[n++] = {to, len};
 		}
@@ -165,7 +66,7 @@ struct wordsink {
 
 // Goes on with the word in carry from the bytes at p; returns where it left
 // off.
-const unsigned char *finishcarry(const unsigned char *p, const unsigned char *end,
+const unsigned char *finishcarry(wordstate &words, const unsigned char *p, const unsigned char *end,
 				 const wordclasses &classes, std::size_t limit, wordsink &sink)
 {
 	while (p < end && words.carried < limit && classes.rest.member[*p])
@@ -185,7 +86,7 @@ const unsigned char *finishcarry(const unsigned char *p, const unsigned char *en
 // one byte at a time, as getword takes them: from the next first byte, at
 // most limit bytes.  Returns where it left off: at the end of the run, the
 // end of the buffer (with the last word in carry), or where sink filled.
-const unsigned char *splitrun(const unsigned char *p, const unsigned char *end,
+const unsigned char *splitrun(wordstate &words, const unsigned char *p, const unsigned char *end,
 			      const wordclasses &classes, std::size_t limit, wordsink &sink)
 {
 	while (p < end && !sink.full()) {
@@ -217,7 +118,8 @@ const unsigned char *splitrun(const unsigned char *p, const unsigned char *end,
 // Hands out the first limit bytes of a longer word; the rest of its run
 // comes one byte at a time, and the marks go on after the run.  Returns
 // where the rest begins.
-const unsigned char *cutword(const unsigned char *w, std::size_t limit, wordsink &sink)
+const unsigned char *cutword(wordstate &words, const unsigned char *w, std::size_t limit,
+			     wordsink &sink)
 {
 	sink.put(w, w + limit);
 	words.inrun = true;
@@ -227,22 +129,24 @@ const unsigned char *cutword(const unsigned char *w, std::size_t limit, wordsink
 // A word the marks show that is too long or too near the end of the buffer
 // to hand out as it lies; returns where the marks go on, or null when they
 // go on after the word.
-const unsigned char *oddword(const unsigned char *w, const unsigned char *e, std::size_t limit,
-			     wordsink &sink)
+const unsigned char *oddword(wordstate &words, const unsigned char *w, const unsigned char *e,
+			     std::size_t limit, wordsink &sink)
 {
 	if (static_cast<std::size_t>(e - w) > limit)
-		return cutword(w, limit, sink);
+		return cutword(words, w, limit, sink);
 	sink.put(w, e);
 	return nullptr;
 }
 
 // The words the marks show, from p on; returns where it left off.
-const unsigned char *markedwords(const unsigned char *p, const unsigned char *end,
+const unsigned char *markedwords(wordscan &scan, const unsigned char *p, const unsigned char *end,
 				 const wordclasses &classes, std::size_t limit, wordsink &sink)
 {
 	// A word that ends this near the end of the buffer is copied.
 	const unsigned char *safe =
 		static_cast<std::size_t>(end - p) > WORD_SLACK ? end - WORD_SLACK : p;
+	wordstrip &strip = scan.strip;
+	wordstate &words = scan.words;
 	const unsigned char *s = words.pending;
 	words.pending = nullptr;
 	while (!sink.full()) {
@@ -253,7 +157,7 @@ const unsigned char *markedwords(const unsigned char *p, const unsigned char *en
 			// the bytes before p; everywhere else they end any run.
 			if (p != strip.stop)
 				strip.inword = 0;
-			markstrip(p, end, classes);
+			markstrip(strip, p, end, classes);
 		}
 		const unsigned char *base = strip.base;
 		std::size_t nw = (static_cast<std::size_t>(strip.stop - base) + 63) / 64;
@@ -293,7 +197,8 @@ const unsigned char *markedwords(const unsigned char *p, const unsigned char *en
 			auto len = static_cast<std::size_t>(e - w);
 			if (len > limit || e > safe) [[unlikely]] {
 				sink.n = n;
-				if (const unsigned char *go = oddword(w, e, limit, sink))
+				if (const unsigned char *go =
+					    oddword(scan.words, w, e, limit, sink))
 					return go;
 				n = sink.n;
 				if (sink.full())
@@ -316,12 +221,15 @@ const unsigned char *markedwords(const unsigned char *p, const unsigned char *en
 
 } // namespace
 
-std::size_t takewords(const wordclasses &classes, std::size_t limit, std::span<wordref> out)
+std::size_t takewords(reader &in, wordscan &scan, const wordclasses &classes, std::size_t limit,
+		      std::span<wordref> out)
 {
-	wordsink sink = {out, 0, nullptr};
+	wordstrip &strip = scan.strip;
+	wordstate &words = scan.words;
+	wordsink sink = {scan, out, 0, nullptr};
 	words.ncopies = 0;
 	for (;;) {
-		auto block = peekblock();
+		auto block = peekblock(in);
 		if (block.empty()) {
 			if (words.carrying) {
 				words.carrying = false;
@@ -333,9 +241,8 @@ std::size_t takewords(const wordclasses &classes, std::size_t limit, std::span<w
 		const unsigned char *p = block.data();
 		const unsigned char *end = p + block.size();
 		sink.end = end;
-		if (!strip.valid || strip.fill != in.fills || strip.classes != &classes) {
-			strip.valid = true;
-			strip.fill = in.fills;
+		if (strip.block != blockid(in) || strip.classes != &classes) {
+			strip.block = blockid(in);
 			strip.classes = &classes;
 			strip.base = strip.stop = end;
 			strip.inword = 0;
@@ -344,21 +251,22 @@ std::size_t takewords(const wordclasses &classes, std::size_t limit, std::span<w
 
 		while (p < end && !sink.full()) {
 			if (words.carrying || words.inrun) {
-				p = words.carrying ? finishcarry(p, end, classes, limit, sink)
-						   : splitrun(p, end, classes, limit, sink);
+				p = words.carrying
+					    ? finishcarry(words, p, end, classes, limit, sink)
+					    : splitrun(words, p, end, classes, limit, sink);
 				// The byte that ended the run begins no word, and the
 				// marks hold again after it.
 				if (!words.carrying && !words.inrun && p < end)
 					p++;
 			} else {
-				p = markedwords(p, end, classes, limit, sink);
+				p = markedwords(scan, p, end, classes, limit, sink);
 				if (p == end && words.pending != nullptr) {
-					// A word the end of the buffer cuts.
+					// A word the end of the block cuts.
 					const unsigned char *s = words.pending;
 					words.pending = nullptr;
 					auto len = static_cast<std::size_t>(end - s);
 					if (len >= limit) {
-						p = cutword(s, limit, sink);
+						p = cutword(words, s, limit, sink);
 						continue;
 					}
 					memcpy(words.carry, s, len);
@@ -367,7 +275,7 @@ std::size_t takewords(const wordclasses &classes, std::size_t limit, std::span<w
 				}
 			}
 		}
-		skipinput(static_cast<std::size_t>(p - in.pos));
+		skipinput(in, static_cast<std::size_t>(p - block.data()));
 		if (sink.n > 0)
 			return sink.n;
 	}
