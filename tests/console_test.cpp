@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -102,35 +103,105 @@ std::string contents(const char *path)
 } // namespace
 
 // charcount answers a regular file from its size and offset, and leaves the
-// offset at the end; everything else it reads.
+// offset at the end; everything else it reads.  A size of whole pages, which
+// files under /sys give whatever they hold, is believed only once the bytes
+// before it have been read: all of a small file, the last stretch of a large
+// one.
 TEST(console, charcount_from_the_file_size)
 {
-	char path[] = "/tmp/charcount.XXXXXX";
-	int fd = mkstemp(path);
-	ASSERT_GE(fd, 0);
-	const std::string text(1000, 'x');
-	ASSERT_EQ(write(fd, text.data(), text.size()), 1000);
-	close(fd);
+	const long long page = sysconf(_SC_PAGESIZE);
+	const long long pages = page * (65536 / page + 3); // past the stretch read
 	const std::string proc = std::to_string(contents("/proc/version").size()) + "\n";
+	auto count = [](long long n) { return std::to_string(n) + "\n"; };
 	const struct {
 		const char *label;
+		long long size;
 		const char *command;
 		std::string out;
 		int status;
 	} cases[] = {
-		{"whole file", "$P < $F", "1000\n", 0},
-		{"after the first 100 bytes", "{ head -c 100 >/dev/null; $P; } < $F", "900\n", 0},
-		{"offset left at the end", "{ $P; cat; } < $F", "1000\n", 0},
-		{"offset past the end", "{ head -c 5000 >/dev/null; $P; } < $F", "0\n", 0},
-		{"a pipe", "cat $F | $P", "1000\n", 0},
-		{"a size of 0 that is not the truth", "$P < /proc/version", proc, 0},
-		{"open for writing only", "$P 0>>$F", "0\n", 1},
+		{"whole file", 1000, "$P < $F", "1000\n", 0},
+		{"after the first 100 bytes", 1000, "{ head -c 100 >/dev/null; $P; } < $F", "900\n",
+		 0},
+		{"offset left at the end", 1000, "{ $P; cat; } < $F", "1000\n", 0},
+		{"offset past the end", 1000, "{ head -c 5000 >/dev/null; $P; } < $F", "0\n", 0},
+		{"a pipe", 1000, "cat $F | $P", "1000\n", 0},
+		{"a size of 0 that is not the truth", 1000, "$P < /proc/version", proc, 0},
+		{"open for writing only", 1000, "$P 0>>$F", "0\n", 1},
+		{"one page", page, "$P < $F", count(page), 0},
+		{"many pages", pages, "$P < $F", count(pages), 0},
+		{"many pages and a byte", pages + 1, "$P < $F", count(pages + 1), 0},
+		{"many pages, offset left at the end", pages, "{ $P; wc -c; } < $F",
+		 count(pages) + "0\n", 0},
+		{"many pages from a page in", pages, "{ head -c 4096 >/dev/null; $P; } < $F",
+		 count(pages - 4096), 0},
+		{"many pages from near the end", pages,
+		 "{ head -c $(( $(wc -c < $F) - 10 )) >/dev/null; $P; } < $F", "10\n", 0},
 	};
+	char path[] = "/tmp/charcount.XXXXXX";
+	int fd = mkstemp(path);
+	ASSERT_GE(fd, 0);
+	close(fd);
 	for (const auto &c : cases) {
 		SCOPED_TRACE(c.label);
+		ASSERT_EQ(truncate(path, 0), 0);
+		ASSERT_EQ(truncate(path, c.size), 0);
 		auto r = sitko::test::shell("charcount", path, c.command);
 		EXPECT_EQ(r.out, c.out);
 		EXPECT_EQ(r.status, c.status);
 	}
 	unlink(path);
+}
+
+// Files under /proc and /sys give sizes that are not their lengths; each
+// readable one sampled is counted as reading it to the end counts it.  Files
+// that change from one read to the next are left out.
+TEST(console, charcount_on_system_files)
+{
+	namespace fs = std::filesystem;
+	std::string list;
+	std::size_t n = 0;
+	auto take = [&](const fs::directory_entry &f) {
+		std::error_code e;
+		// /proc/kmsg hands out the kernel's messages only once.
+		if (!f.is_regular_file(e) || f.path() == "/proc/kmsg" ||
+		    f.path().string().find('\'') != std::string::npos)
+			return;
+		if (f.file_size(e) > (1 << 20) || access(f.path().c_str(), R_OK) != 0)
+			return;
+		list += f.path().string() + "\n";
+		n++;
+	};
+	std::error_code e;
+	for (fs::directory_iterator it("/proc", e), end; !e && it != end; it.increment(e))
+		take(*it);
+	for (const char *top : {"/proc/sys/kernel", "/proc/sys/vm", "/proc/sys/fs",
+				"/sys/kernel/mm", "/sys/module", "/sys/devices/system/cpu"}) {
+		std::size_t most = n + 25;
+		for (fs::recursive_directory_iterator
+			     it(top, fs::directory_options::skip_permission_denied, e),
+		     end;
+		     !e && it != end && n < most; it.increment(e)) {
+			if (it.depth() >= 3)
+				it.disable_recursion_pending();
+			take(*it);
+		}
+		e.clear();
+	}
+	if (n == 0)
+		GTEST_SKIP() << "no readable files under /proc or /sys here";
+	char path[] = "/tmp/sysfiles.XXXXXX";
+	int fd = mkstemp(path);
+	ASSERT_GE(fd, 0);
+	ASSERT_EQ(write(fd, list.data(), list.size()), static_cast<ssize_t>(list.size()));
+	close(fd);
+	auto r = sitko::test::shell(
+		"charcount", path,
+		"while read -r f; do a=$(timeout 5 wc -c < \"$f\" 2>/dev/null) || continue; "
+		"b=$(timeout 5 $P < \"$f\"); c=$(timeout 5 wc -c < \"$f\" 2>/dev/null) || "
+		"continue; "
+		"[ \"$a\" = \"$c\" ] && [ \"$a\" != \"$b\" ] && echo \"$f: $b, wc -c $a\"; "
+		"done < $F; true");
+	unlink(path);
+	EXPECT_EQ(r.out, "") << n << " files sampled";
 }
