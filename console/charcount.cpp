@@ -18,9 +18,8 @@ namespace {
 using namespace sitko;
 
 // Files under /sys say they hold a page whatever they hold, so a size that
-// is a whole number of pages is believed only once the last CONFIRM bytes
-// before it have been read; a file of no more than that is simply read.
-constexpr long long CONFIRM = 64 * 1024;
+// is a whole number of pages is believed only once the last page before it
+// has been read; a file of one page is simply read.
 
 double countrest(reader &in)
 {
@@ -39,14 +38,14 @@ double countfile(reader &in, int fd, long long at, long long size)
 	long long trusted = -1; // where the count by size ends
 	if (page <= 0 || size % page != 0) {
 		trusted = lseek(fd, 0, SEEK_END);
-	} else if (size - at > CONFIRM) {
+	} else if (size - at > page) {
 		// Read where it stands, so that the offset is still at if the size
 		// turns out to be wrong.
-		openrange(in, fd, size - CONFIRM, size);
+		openrange(in, fd, size - page, size);
 		double tail = countrest(in);
 		if (inputfailed(in))
-			return static_cast<double>(size - CONFIRM - at) + tail;
-		if (tail == static_cast<double>(CONFIRM))
+			return static_cast<double>(size - page - at) + tail;
+		if (tail == static_cast<double>(page))
 			trusted = lseek(fd, static_cast<off_t>(size), SEEK_SET);
 	}
 	openinput(in, fd);

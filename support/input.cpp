@@ -7,11 +7,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 #include "ready.hpp"
 
 namespace sitko {
+
+static_assert(std::is_trivially_default_constructible_v<reader>);
 
 namespace {
 
@@ -34,7 +37,7 @@ void newsource(reader &r)
 	r.ranged = false;
 	r.frommemory = false;
 	r.readsize = READ_SIZE;
-	r.piecesizes = {};
+	r.npieces = 0;
 }
 
 // The pipe's writer blocks each time the pipe is full, and each read takes
@@ -64,9 +67,9 @@ void growpipe(reader &r)
 // deliver it.
 bool refillfrommemory(reader &r)
 {
-	if (r.memleft == 0 || r.piecesizes.empty())
+	if (r.memleft == 0 || r.npieces == 0)
 		return false;
-	std::size_t n = r.piecesizes[r.nextpiece++ % r.piecesizes.size()];
+	std::size_t n = r.pieces[r.nextpiece++ % r.npieces];
 	if (n == 0 || n > sizeof r.buffer)
 		n = sizeof r.buffer;
 	if (n > r.memleft)
@@ -162,7 +165,8 @@ void openmemory(reader &r, const unsigned char *bytes, std::size_t n,
 	r.frommemory = true;
 	r.memnext = bytes;
 	r.memleft = n;
-	r.piecesizes = sizes;
+	r.pieces = sizes.data();
+	r.npieces = sizes.size();
 	r.nextpiece = 0;
 }
 

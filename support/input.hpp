@@ -27,6 +27,8 @@ inline constexpr std::size_t INPUT_CAPACITY = 1024 * 1024;
 // program looks at it.
 inline constexpr std::size_t READ_SIZE = 128 * 1024;
 
+// Trivial, so that a static one needs no guarded construction (nor the C++
+// runtime that brings).
 struct reader {
 	const unsigned char *pos;
 	const unsigned char *end;
@@ -35,13 +37,14 @@ struct reader {
 	bool ended;
 	bool failed;
 	bool ranged;     // pread(2) from next up to last
-	bool frommemory; // memnext and memleft, in pieces of piecesizes
+	bool frommemory; // memnext and memleft, in pieces of the npieces sizes at pieces
 	std::size_t readsize;
 	long long next;
 	long long last;
 	const unsigned char *memnext;
 	std::size_t memleft;
-	std::span<const std::size_t> piecesizes;
+	const std::size_t *pieces;
+	std::size_t npieces;
 	std::size_t nextpiece;
 	alignas(64) unsigned char buffer[INPUT_CAPACITY];
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "scan.hpp"
 
+#include <atomic>
 #include <cstring>
 
 #include "input.hpp"
@@ -84,10 +85,19 @@ long long tallyinput(reader &in, const tallyset &set, long long *counts)
 
 namespace {
 
+// Asked once, on first use: the processor's answer is slow to get under a
+// hypervisor, and a guarded local would bring in the C++ runtime, whose
+// loading costs more than a small input.  Any caller may ask first.
+std::atomic<signed char> avx2here{-1};
+
 bool hasavx2()
 {
-	static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-	return has;
+	signed char known = avx2here.load(std::memory_order_relaxed);
+	if (known < 0) {
+		known = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+		avx2here.store(known, std::memory_order_relaxed);
+	}
+	return known != 0;
 }
 
 } // namespace

@@ -110,7 +110,7 @@ std::string contents(const char *path)
 TEST(console, charcount_from_the_file_size)
 {
 	const long long page = sysconf(_SC_PAGESIZE);
-	const long long pages = page * (65536 / page + 3); // past the stretch read
+	const long long pages = 20 * page;
 	const std::string proc = std::to_string(contents("/proc/version").size()) + "\n";
 	auto count = [](long long n) { return std::to_string(n) + "\n"; };
 	const struct {
@@ -163,8 +163,10 @@ TEST(console, charcount_on_system_files)
 	std::size_t n = 0;
 	auto take = [&](const fs::directory_entry &f) {
 		std::error_code e;
-		// /proc/kmsg hands out the kernel's messages only once.
+		// /proc/kmsg hands out the kernel's messages only once; the page
+		// tables under /proc are large and slow to read.
 		if (!f.is_regular_file(e) || f.path() == "/proc/kmsg" ||
+		    f.path().filename().string().starts_with("kpage") ||
 		    f.path().string().find('\'') != std::string::npos)
 			return;
 		if (f.file_size(e) > (1 << 20) || access(f.path().c_str(), R_OK) != 0)
@@ -195,13 +197,15 @@ TEST(console, charcount_on_system_files)
 	ASSERT_GE(fd, 0);
 	ASSERT_EQ(write(fd, list.data(), list.size()), static_cast<ssize_t>(list.size()));
 	close(fd);
+	// A disagreement counts when it is seen with wc -c giving the same
+	// count before and after, and no try of three shows agreement.
 	auto r = sitko::test::shell(
 		"charcount", path,
-		"while read -r f; do a=$(timeout 5 wc -c < \"$f\" 2>/dev/null) || continue; "
-		"b=$(timeout 5 $P < \"$f\"); c=$(timeout 5 wc -c < \"$f\" 2>/dev/null) || "
-		"continue; "
-		"[ \"$a\" = \"$c\" ] && [ \"$a\" != \"$b\" ] && echo \"$f: $b, wc -c $a\"; "
-		"done < $F; true");
+		"while read -r f; do bad=; for try in 1 2 3; do "
+		"a=$(wc -c < \"$f\" 2>/dev/null) || continue 2; b=$(timeout 5 $P < \"$f\"); "
+		"c=$(wc -c < \"$f\" 2>/dev/null) || continue 2; [ \"$a\" = \"$c\" ] || continue; "
+		"[ \"$a\" = \"$b\" ] && continue 2; bad=\"$f: $b, wc -c $a\"; done; "
+		"[ -n \"$bad\" ] && echo \"$bad\"; done < $F; true");
 	unlink(path);
 	EXPECT_EQ(r.out, "") << n << " files sampled";
 }
