@@ -14,7 +14,27 @@
 #include "output.hpp"
 #include "programs.hpp"
 
-#if defined(SITKO_PROGRAM_wordtree)
+#if defined(SITKO_PROGRAM_longline)
+// The longest line as the byte-at-a-time loop finds it: pieces of at most
+// 999 bytes, each ending at a newline or where the room ends; the first of
+// the longest.
+#define SITKO_REFERENCE
+static std::string reference(const std::uint8_t *data, std::size_t size)
+{
+	std::string longest, piece;
+	for (std::size_t i = 0; i <= size; i++) {
+		bool end = i == size;
+		if (!end)
+			piece += static_cast<char>(data[i]);
+		if (end || data[i] == '\n' || piece.size() == 999) {
+			if (piece.size() > longest.size())
+				longest = piece;
+			piece.clear();
+		}
+	}
+	return longest;
+}
+#elif defined(SITKO_PROGRAM_wordtree)
 #include <map>
 
 #include "classes.hpp"

@@ -19,7 +19,7 @@ namespace {
 constexpr std::size_t LINE_CAPACITY = 1000;
 
 sitko::reader *source; // the input the program was started on
-sitko::newlines newlines;
+sitko::newlines found; // where the newlines of the current block lie
 
 std::size_t max;
 const unsigned char *line; // the line last read: in the input buffer, or in held
@@ -36,7 +36,7 @@ sitko::bytes takeline(std::size_t room, bool &ended)
 		return {};
 	std::size_t n = buffered.size() < room ? buffered.size() : room;
 	ended = n == room;
-	std::size_t newline = sitko::findnewline(*source, newlines);
+	std::size_t newline = sitko::findnewline(*source, found);
 	if (newline < n) {
 		n = newline + 1;
 		ended = true;
@@ -84,7 +84,9 @@ int sitko::longline(reader &in)
 
 	source = &in;
 	max = 0;
-	while ((len = mygetline()) > 0)
+	// A line no longer than the longest so far changes nothing: such
+	// lines are passed over a block at a time, only their ends looked at.
+	while (skiplines(in, found, max), (len = mygetline()) > 0)
 		if (len > max) {
 			max = len;
 			copy();

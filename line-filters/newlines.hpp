@@ -24,6 +24,11 @@ struct newlines {
 // that block when there is none in it.
 std::size_t findnewline(reader &in, newlines &index);
 
+// Passes over the lines, and what is left of a line, that lie whole in what
+// peekblock(in) shows, one after another from where it stands, as long as
+// each is at most most bytes, its newline included.
+void skiplines(reader &in, newlines &index, std::size_t most);
+
 } // namespace sitko
 
 #endif
