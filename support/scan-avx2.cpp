@@ -198,13 +198,13 @@ SITKO_AVX2 std::size_t findgrouped(bytes block, const prefixset &set)
 	const __m256i firstlo = table(set.firstlo), firsthi = table(set.firsthi);
 	const __m256i secondlo = table(set.secondlo), secondhi = table(set.secondhi);
 	const __m256i fourthlo = table(set.fourthlo), fourthhi = table(set.fourthhi);
-	// The prefixes as 32-bit words, two vectors of them, filled out with
-	// the first: a place is compared with all at once.
-	std::uint32_t words[2 * 8];
-	for (std::size_t k = 0; k < 2 * 8; k++)
-		memcpy(&words[k], set.prefix[k < set.n ? k : 0].data(), 4);
-	const __m256i prefixes0 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(words));
-	const __m256i prefixes1 = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(words + 8));
+	// The prefixes as 32-bit words, two vectors of them: a place is
+	// compared with all at once.
+	static_assert(PREFIX_CAPACITY == 2 * 8);
+	const __m256i prefixes0 =
+		_mm256_loadu_si256(reinterpret_cast<const __m256i *>(set.words.data()));
+	const __m256i prefixes1 =
+		_mm256_loadu_si256(reinterpret_cast<const __m256i *>(set.words.data() + 8));
 	const unsigned char *p = block.data();
 	std::size_t i = 0;
 

@@ -10,6 +10,7 @@
 #define SITKO_SCAN_HPP
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -62,6 +63,11 @@ struct prefixset {
 	std::array<unsigned char, 8> initial;
 	std::size_t groups; // past 8 the tables cannot hold them
 	std::array<unsigned char, 16> firstlo, firsthi, secondlo, secondhi, fourthlo, fourthhi;
+	// The prefixes as 32-bit words, as memory holds them, and past n the
+	// first again: the vector kernel compares a place with all at once.
+	// They are kept here rather than gathered at each search, which would
+	// stall on loading the vectors just stored a word at a time.
+	std::array<std::uint32_t, PREFIX_CAPACITY> words;
 };
 
 // Adds the first four bytes of word to set, which has room for them.
@@ -70,6 +76,8 @@ inline void addprefix(prefixset &set, const char *word)
 	auto &p = set.prefix[set.n++];
 	for (std::size_t i = 0; i < 4; i++)
 		p[i] = static_cast<unsigned char>(word[i]);
+	for (std::size_t k = set.n == 1 ? 0 : set.n - 1; k < set.words.size(); k++)
+		set.words[k] = std::bit_cast<std::uint32_t>(p);
 	std::size_t g = 0;
 	while (g < set.groups && g < set.initial.size() && set.initial[g] != p[0])
 		g++;
