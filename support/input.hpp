@@ -27,8 +27,9 @@ inline constexpr std::size_t INPUT_CAPACITY = 1024 * 1024;
 // program looks at it.
 inline constexpr std::size_t READ_SIZE = 128 * 1024;
 
-// Trivial, so that a static one needs no guarded construction (nor the C++
-// runtime that brings).
+// The fields are this module's own: programs and scanners go through the
+// functions below.  Trivial, so that a static one needs no guarded
+// construction (nor the C++ runtime that brings).
 struct reader {
 	const unsigned char *pos;
 	const unsigned char *end;
