@@ -4,8 +4,6 @@
 // As in census, the bytes that are counted on their own are tallied a block
 // at a time; the switch then sorts each tallied byte value into its class.
 
-#include <unistd.h>
-
 #include "finish.hpp"
 #include "output.hpp"
 #include "programs.hpp"
@@ -56,8 +54,7 @@ int sitko::censuscases(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	static sitko::reader in;
-	sitko::openinput(in, STDIN_FILENO);
+	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::censuscases(in), in);
 }
 #endif

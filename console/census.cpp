@@ -5,8 +5,6 @@
 // are counted on their own are tallied a block at a time; every other byte
 // is "other".  The counts are 64-bit so that inputs past 2 GiB come out right.
 
-#include <unistd.h>
-
 #include "finish.hpp"
 #include "output.hpp"
 #include "programs.hpp"
@@ -39,8 +37,7 @@ int sitko::census(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	static sitko::reader in;
-	sitko::openinput(in, STDIN_FILENO);
+	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::census(in), in);
 }
 #endif

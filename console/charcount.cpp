@@ -68,8 +68,7 @@ int sitko::charcount(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	static sitko::reader in;
-	sitko::openinput(in, STDIN_FILENO);
+	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::charcount(in), in);
 }
 #endif

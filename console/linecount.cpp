@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // linecount: count the newlines of standard input.
 
-#include <unistd.h>
-
 #include "finish.hpp"
 #include "output.hpp"
 #include "programs.hpp"
@@ -21,8 +19,7 @@ int sitko::linecount(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	static sitko::reader in;
-	sitko::openinput(in, STDIN_FILENO);
+	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::linecount(in), in);
 }
 #endif

@@ -6,8 +6,6 @@
 // (inside a word or not) runs in countwords(), a block at a time, and
 // carries its state across blocks.
 
-#include <unistd.h>
-
 #include "finish.hpp"
 #include "input.hpp"
 #include "output.hpp"
@@ -30,8 +28,7 @@ int sitko::wordcount(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	static sitko::reader in;
-	sitko::openinput(in, STDIN_FILENO);
+	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::wordcount(in), in);
 }
 #endif

@@ -4,7 +4,6 @@
 // Up to MAX_LINES lines are read, each without its newline; one line more
 // gives an error message and status 1 and nothing else is written.
 #include <cstring>
-#include <unistd.h>
 
 #include "finish.hpp"
 #include "lines.hpp"
@@ -87,8 +86,7 @@ int lineorder(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	static sitko::reader in;
-	sitko::openinput(in, STDIN_FILENO);
+	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::lineorder(in), in);
 }
 #endif

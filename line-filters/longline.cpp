@@ -5,7 +5,6 @@
 // its length counts the newline.  Lines longer than LINE_CAPACITY - 1 bytes
 // come in pieces.  Of several longest lines the first one read is written.
 #include <cstring>
-#include <unistd.h>
 
 #include "finish.hpp"
 #include "input.hpp"
@@ -99,8 +98,7 @@ int sitko::longline(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	static sitko::reader in;
-	sitko::openinput(in, STDIN_FILENO);
+	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::longline(in), in);
 }
 #endif

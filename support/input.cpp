@@ -140,6 +140,17 @@ void openinput(reader &r, int fd)
 		growpipe(r);
 }
 
+reader &standardinput()
+{
+	static reader in;
+	static bool opened;
+	if (!opened) {
+		openinput(in, STDIN_FILENO);
+		opened = true;
+	}
+	return in;
+}
+
 void openrange(reader &r, int fd, long long from, long long to)
 {
 	newsource(r);

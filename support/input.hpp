@@ -54,6 +54,9 @@ struct reader {
 // pipe buffer the system allows, up to INPUT_CAPACITY, and takes as much as
 // the pipe holds at each read; a refusal changes nothing else.
 void openinput(reader &r, int fd);
+// The reader of standard input that every program's main runs on, opened at
+// the first call.
+reader &standardinput();
 // Reads the bytes of the regular file fd from offset from up to offset to
 // with pread(2), leaving its offset alone.
 void openrange(reader &r, int fd, long long from, long long to);

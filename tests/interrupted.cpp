@@ -5,7 +5,6 @@
 // blocked when the timer fires returns EINTR or a short count.
 #include <csignal>
 #include <sys/time.h>
-#include <unistd.h>
 
 #include "finish.hpp"
 #include "input.hpp"
@@ -30,8 +29,7 @@ int main()
 	sigaction(SIGALRM, &action, nullptr);
 	itimerval every = {{0, 100}, {0, 100}};
 	setitimer(ITIMER_REAL, &every, nullptr);
-	static sitko::reader in;
-	sitko::openinput(in, STDIN_FILENO);
+	sitko::reader &in = sitko::standardinput();
 	for (auto block = sitko::getblock(in); !block.empty(); block = sitko::getblock(in))
 		sitko::putbytes(block.data(), block.size());
 	sitko::flushoutput();

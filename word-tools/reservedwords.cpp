@@ -5,7 +5,6 @@
 // nothing between the entries and no newline after the last.
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "classes.hpp"
 #include "finish.hpp"
@@ -98,8 +97,7 @@ int reservedwords(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	static sitko::reader in;
-	sitko::openinput(in, STDIN_FILENO);
+	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::reservedwords(in), in);
 }
 #endif
