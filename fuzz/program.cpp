@@ -40,6 +40,7 @@ static std::string reference(const std::uint8_t *data, std::size_t size)
 #include "classes.hpp"
 #include "getch.hpp"
 #include "getword.hpp"
+#include "wordparts.hpp"
 // The report as the plain loop and a plain ordered map would make it.
 #define SITKO_REFERENCE
 static std::string reference(const std::uint8_t *data, std::size_t size)
@@ -135,6 +136,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 		abort();
 #if defined(SITKO_REFERENCE)
 	if (whole == 0 && reference(data, size) != onepiece)
+		abort();
+#endif
+#if defined(SITKO_PROGRAM_wordtree)
+	// Counted in parts, cut where the sizes say, as from a file that may
+	// shrink or fail at a byte and from a stream that may fail at a piece,
+	// the report and status are those of one pass.
+	constexpr long long NEVER = 1LL << 62;
+	auto n = static_cast<long long>(size);
+	auto at = [&](std::size_t i) {
+		return n * static_cast<long long>(sizes[i % nsizes]) / 256;
+	};
+	std::size_t nparts = 2 + sizes[0] % 5, choice = sizes[1 % nsizes] % 3;
+	if (!sitko::test::rangesasplain(data, n, nparts, choice == 1 ? at(2) : NEVER,
+					choice == 2 ? at(3) : NEVER))
+		abort();
+	std::size_t workers = 1 + sizes[4 % nsizes] % 3, handoff = sizes[5 % nsizes];
+	std::size_t failpiece = sizes[6 % nsizes] % 2 ? sizes[7 % nsizes] : SIZE_MAX;
+	if (!sitko::test::streamasplain(data, size, std::span(sizes.data(), nsizes), failpiece,
+					workers, handoff))
 		abort();
 #endif
 	return 0;

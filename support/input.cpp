@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -26,6 +27,7 @@ void newblock(reader &r, const unsigned char *from, std::size_t n)
 	r.pos = from;
 	r.end = from + n;
 	r.generation = generations.fetch_add(1, std::memory_order_relaxed);
+	r.taken += n;
 }
 
 // Empties the buffer for input from somewhere new, not ended.
@@ -38,6 +40,9 @@ void newsource(reader &r)
 	r.frommemory = false;
 	r.readsize = READ_SIZE;
 	r.npieces = 0;
+	r.nextpiece = 0;
+	r.failpiece = SIZE_MAX;
+	r.taken = 0;
 }
 
 // The pipe's writer blocks each time the pipe is full, and each read takes
@@ -67,6 +72,10 @@ void growpipe(reader &r)
 // deliver it.
 bool refillfrommemory(reader &r)
 {
+	if (r.nextpiece == r.failpiece) {
+		r.failed = true;
+		return false;
+	}
 	if (r.memleft == 0 || r.npieces == 0)
 		return false;
 	std::size_t n = r.pieces[r.nextpiece++ % r.npieces];
@@ -181,6 +190,11 @@ void openmemory(reader &r, const unsigned char *bytes, std::size_t n,
 	r.nextpiece = 0;
 }
 
+void failmemory(reader &r, std::size_t piece)
+{
+	r.failpiece = piece;
+}
+
 int fillinput(reader &r)
 {
 	if (!refill(r))
@@ -207,6 +221,11 @@ std::span<const unsigned char> refillblock(reader &r)
 bool inputfailed(const reader &r)
 {
 	return r.failed;
+}
+
+unsigned long long inputtaken(const reader &r)
+{
+	return r.taken;
 }
 
 bool regularinput(const reader &r, int &fd, long long &offset, long long &size)

@@ -47,6 +47,8 @@ struct reader {
 	const std::size_t *pieces;
 	std::size_t npieces;
 	std::size_t nextpiece;
+	std::size_t failpiece; // the piece whose read fails, or none
+	unsigned long long taken;
 	alignas(64) unsigned char buffer[INPUT_CAPACITY];
 };
 
@@ -68,12 +70,19 @@ void openmemory(reader &r, const unsigned char *bytes, std::size_t n);
 void openmemory(reader &r, const unsigned char *bytes, std::size_t n,
 		std::span<const std::size_t> sizes);
 
+// Makes the read of the given piece of memory input (counted from 0; for
+// input all in one block, the read after it) fail as a read error would,
+// for testing the ways reading can end.
+void failmemory(reader &r, std::size_t piece);
+
 int fillinput(reader &r);
 // Hands out everything buffered at once, for the programs whose inner loops
 // work on whole blocks; an empty span means end of input.
 std::span<const unsigned char> getblock(reader &r);
 std::span<const unsigned char> refillblock(reader &r);
 bool inputfailed(const reader &r);
+// How many bytes r has taken from its source so far.
+unsigned long long inputtaken(const reader &r);
 // Where r reads a regular file, readable, that says it is not empty, and
 // nothing has been taken from r yet: the descriptor, its offset and the size
 // the system gives.  Some files give a size that is not true (as /proc and

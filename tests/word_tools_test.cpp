@@ -2,11 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <map>
+#include <poll.h>
 #include <random>
 #include <string>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -15,8 +21,10 @@
 #include "getword.hpp"
 #include "harness.hpp"
 #include "output.hpp"
+#include "parts.hpp"
 #include "tree.hpp"
 #include "wordloops.hpp"
+#include "wordparts.hpp"
 
 using sitko::test::run;
 
@@ -239,7 +247,25 @@ TEST(wordtree, large_sorted_input)
 	EXPECT_TRUE(r.out == expected);
 }
 
-// A large regular file is counted in two parts at once, cut where no word
+namespace {
+
+// Short words, digits, a Polish letter and separators, at random.
+std::string wordsoup(std::mt19937 &random, std::size_t size)
+{
+	static const char *const pieces[] = {"ab", "ba", "x", "q9", "7", "\xc4\x85", "zz"};
+	std::string words;
+	while (words.size() < size) {
+		for (int k = 1 + static_cast<int>(random() % 3); k > 0; k--)
+			words += pieces[random() % 7];
+		words += " \n,.\t"[random() % 5];
+	}
+	words.resize(size);
+	return words;
+}
+
+} // namespace
+
+// A large regular file is counted in parts at once, cut where no word
 // goes on; the report is that of the same bytes through a pipe, read in one
 // part, and the offset ends at the end.  Each input puts something awkward
 // where the middle or the end falls.
@@ -247,14 +273,7 @@ TEST(wordtree, large_file_in_two_parts)
 {
 	constexpr std::size_t SIZE = 20 << 20;
 	std::mt19937 random(7);
-	std::string words;
-	while (words.size() < SIZE) {
-		static const char *const pieces[] = {"ab", "ba", "x", "q9", "7", "\xc4\x85", "zz"};
-		for (int k = 1 + static_cast<int>(random() % 3); k > 0; k--)
-			words += pieces[random() % 7];
-		words += " \n,.\t"[random() % 5];
-	}
-	words.resize(SIZE);
+	const std::string words = wordsoup(random, SIZE);
 	const std::size_t mid = SIZE / 2, tail = SIZE - 100;
 	auto with = [&](std::size_t at, const std::string &bytes) {
 		std::string s = words;
@@ -294,13 +313,110 @@ TEST(wordtree, large_file_in_two_parts)
 		auto rest = sitko::test::shell("wordtree", path, "{ $P >/dev/null; wc -c; } < $F");
 		EXPECT_EQ(rest.out, "0\n");
 		EXPECT_EQ(rest.status, 0);
-		// Started with SIGCHLD ignored, the child must still be waited for.
+		// Whatever the parent left of SIGCHLD.
 		auto r = run("wordtree", c.input, sitko::test::source::ignoredchild);
 		EXPECT_EQ(r.status, 0);
 		EXPECT_TRUE(r.out == whole.out);
 	}
 
 	unlink(path);
+}
+
+// Counting in parts, from a file or from a stream, gives the report and
+// status of one pass that stopped where the first part stopped short: parts
+// of every number, a file that shrank, a read failing in each part, and
+// blocks of many sizes handed to one thread up to more than there are CPUs.
+// Under the thread sanitizer this is also the stress of the hand-off.
+TEST(wordtree, parts_as_one_pass)
+{
+	std::mt19937 random(11);
+	std::string input = wordsoup(random, 60000);
+	// Runs no part may be cut inside: letters past the limit, and digits
+	// before letters.
+	input.replace(20000, 700, std::string(700, 'k'));
+	input.replace(40000, 300, std::string(150, '4') + std::string(150, 'd'));
+	auto bytes = reinterpret_cast<const unsigned char *>(input.data());
+	const auto size = static_cast<long long>(input.size());
+	constexpr long long NEVER = LLONG_MAX;
+
+	const std::size_t nparts[] = {2, 3, 5, 16, sitko::MAX_PARTS};
+	const struct {
+		const char *label;
+		long long shrunk;
+		long long failat;
+	} files[] = {
+		{"whole", NEVER, NEVER},
+		{"shrunk to nothing", 0, NEVER},
+		{"shrunk into a run of letters", 20350, NEVER},
+		{"shrunk to a third", size / 3, NEVER},
+		{"shrunk by a byte", size - 1, NEVER},
+		{"failing at once", NEVER, 0},
+		{"failing in a run of digits", NEVER, 40100},
+		{"failing at the middle", NEVER, size / 2},
+		{"failing near the end", NEVER, size - 3},
+		{"shrunk, then failing past its end", size / 2, size / 2 + 10},
+	};
+	for (std::size_t n : nparts)
+		for (const auto &f : files)
+			EXPECT_TRUE(sitko::test::rangesasplain(bytes, size, n, f.shrunk, f.failat))
+				<< f.label << ", " << n << " parts";
+
+	const std::size_t whole[] = {0}, uneven[] = {3, 1, 700, 2, 4096};
+	const std::span<const std::size_t> piecings[] = {whole, uneven};
+	const std::size_t failpieces[] = {SIZE_MAX, 0, 4, 60};
+	const std::size_t handoffs[] = {1, 300, 5000};
+	for (std::size_t workers = 1; workers <= sitko::cpusallowed() + 1; workers++)
+		for (auto pieces : piecings)
+			for (std::size_t fail : failpieces)
+				for (std::size_t handoff : handoffs)
+					EXPECT_TRUE(sitko::test::streamasplain(bytes, input.size(),
+									       pieces, fail,
+									       workers, handoff))
+						<< workers << " threads, " << pieces.size()
+						<< " piece sizes, failing at " << fail
+						<< ", blocks of " << handoff;
+	// Pieces of every size from one byte, each a read of its own.
+	for (std::size_t piece = 1; piece <= 64; piece++)
+		EXPECT_TRUE(sitko::test::streamasplain(bytes, 16384, {&piece, 1}, SIZE_MAX,
+						       sitko::cpusallowed(), 256))
+			<< "pieces of " << piece;
+}
+
+// Killed while it counts a large file in parts, wordtree leaves nothing
+// running that holds its standard output: the reader downstream sees the
+// end of it once the program is gone.
+TEST(wordtree, killed_leaves_nothing_behind)
+{
+	// A memory file's holes read as zeros, which end every word: a large
+	// file at no cost, read fast, and never written to disk.
+	int in = memfd_create("sparse", 0);
+	ASSERT_GE(in, 0);
+	ASSERT_EQ(ftruncate64(in, off64_t{16} << 30), 0);
+	int out[2];
+	ASSERT_EQ(pipe(out), 0);
+	pid_t pid = fork();
+	ASSERT_GE(pid, 0);
+	if (pid == 0) {
+		dup2(in, STDIN_FILENO);
+		dup2(out[1], STDOUT_FILENO);
+		close(out[0]);
+		close(out[1]);
+		std::string command = "exec " + sitko::test::commandline("wordtree");
+		execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
+		_exit(127);
+	}
+	close(in);
+	close(out[1]);
+	usleep(200000);
+	kill(pid, SIGTERM);
+	int status;
+	ASSERT_EQ(waitpid(pid, &status, 0), pid);
+	EXPECT_TRUE(WIFSIGNALED(status)) << "it ended before it was killed";
+	pollfd ready = {out[0], POLLIN, 0};
+	ASSERT_EQ(poll(&ready, 1, 0), 1) << "a process still holds the output";
+	char byte;
+	EXPECT_EQ(read(out[0], &byte, 1), 0);
+	close(out[0]);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #ifndef SITKO_TREE_HPP
 #define SITKO_TREE_HPP
 
+#include <cstddef>
 #include <span>
 
 #include "takewords.hpp"
@@ -13,26 +14,28 @@ namespace sitko {
 struct tnode;
 
 // Counts one occurrence of word (at most WORD_LIMIT bytes), copying it when
-// it is new, and returns the root to use from then on.
+// it is new, and returns the root to use from then on.  Where memory runs
+// out, the root remembers it and counts nothing more.
 tnode *addtree(tnode *root, const char *word);
 
 // Counts each of words as addtree() would, in turn; they are not empty and
 // have the readable bytes after them that takewords() promises.
 tnode *addwords(tnode *root, std::span<const wordref> words);
 
+// Puts the words of root in byte order, as treeprint() will, so that each
+// part of the input counted on a thread of its own is also sorted there.
+void sorttree(tnode *root);
+
+// The most roots one report merges.
+inline constexpr std::size_t MAX_ROOTS = 65;
+
 // Writes every word once, in ascending byte order, as "%4lld %s\n" with its
 // count, and lets go of them all: the next word begins a new root.  A null
-// root writes nothing.
-void treeprint(tnode *root);
-
-// For counting parts of the input in other processes: sendwords() writes
-// every word of root with its count to fd, in byte order, and a mark of the
-// end, and lets go of them; false if a write failed.  treeprint(root, fd)
-// is treeprint(root) with the words so written, read from fd, counted in:
-// a word in both is written once, with its counts added.  It writes
-// nothing, and returns false, if the stream broke off before the mark.
-bool sendwords(tnode *root, int fd);
-bool treeprint(tnode *root, int fd);
+// root writes nothing.  Given several roots, a word in more than one is
+// written once with its counts added.  Where memory ran out for any root,
+// nothing is written, and the result is false.
+bool treeprint(tnode *root);
+bool treeprint(std::span<tnode *const> roots);
 
 } // namespace sitko
 
