@@ -67,9 +67,10 @@ if(SITKO_DEBIAN)
   endforeach()
 endif()
 # The same source gives the same packages: every entry carries the time of
-# the source (epoch.cmake), and no mode follows the umask (armodes.cmake, and
-# CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS for the folders).
+# the source (epoch.cmake), and no mode follows the umask (stagemodes.cmake
+# for the folders, armodes.cmake for the members of each .deb).
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/epoch.cmake)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/stagemodes.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/armodes.cmake)
 set(CPACK_SITKO_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_SITKO_CHANGELOG ${PROJECT_SOURCE_DIR}/cmake/changelog.in)
