@@ -16,7 +16,6 @@ set(CPACK_COMPONENTS_ALL programs dev)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/sitko")
 
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME sitko)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SECTION utils)
@@ -67,4 +66,12 @@ if(SITKO_DEBIAN)
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT ${component})
   endforeach()
 endif()
+# The same source gives the same packages: every entry carries the time of
+# the source (epoch.cmake), and no mode follows the umask (stagemodes.cmake
+# for the folders, armodes.cmake for the members of each .deb).
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/epoch.cmake)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/stagemodes.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/armodes.cmake)
+set(CPACK_SITKO_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_SITKO_CHANGELOG ${PROJECT_SOURCE_DIR}/cmake/changelog.in)
 include(CPack)
