@@ -49,14 +49,12 @@ void setcount(unsigned char *r, long long c)
 	memcpy(r, &c, sizeof c);
 }
 
-// The first block begins with a record no word matches, of length 0, at
-// offset 0: the record of an empty slot.
-constexpr std::size_t EMPTY_RECORD = 32;
-
 bool newblock(tnode &words)
 {
 	if (words.nblocks == MOST_BLOCKS)
 		return false;
+	if (words.nblocks > 0) // room was left after the last record
+		memset(words.blocks[words.nblocks - 1] + words.filled, 0, HEADER);
 	if (words.nblocks == words.blockroom) {
 		std::size_t room = words.blockroom == 0 ? 64 : 2 * words.blockroom;
 		auto **more = static_cast<unsigned char **>(

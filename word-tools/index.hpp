@@ -49,6 +49,12 @@ inline constexpr std::size_t BLOCK = std::size_t{1} << BLOCK_BITS;
 // at a time.
 inline constexpr std::size_t HEADER = 9;
 
+// The first block begins with a record no word matches, of length 0, at
+// offset 0: the record of an empty slot.  Each block's records end with a
+// record of count 0, written when the next block is begun (for the last, when
+// the words are put in order).
+inline constexpr std::size_t EMPTY_RECORD = 32;
+
 inline unsigned char *record(const tnode &words, std::uint64_t slot)
 {
 	std::uint64_t offset = slot & OFFSET_MASK;

@@ -36,6 +36,49 @@ bool before(const sortentry &a, const sortentry &b)
 	return compare(a.record, b.record) < 0;
 }
 
+// Sorts by the first eight bytes a byte at a time, most significant first,
+// in place: each byte's buckets are found by counting and filled by swapping
+// entries into them.  Small buckets, and words that agree in all eight
+// bytes, are left to comparison.  It beats comparison on the prefix alone,
+// whose branches are as random as the words.
+void radixsort(sortentry *a, std::size_t n, int shift)
+{
+	if (n < 64 || shift < 0) {
+		std::sort(a, a + n, before);
+		return;
+	}
+	auto digit = [shift](const sortentry &e) {
+		return static_cast<std::size_t>(e.prefix >> shift) & 0xff;
+	};
+	std::size_t next[256] = {}, end[256];
+	for (std::size_t i = 0; i < n; i++)
+		next[digit(a[i])]++;
+	std::size_t at = 0;
+	for (std::size_t b = 0; b < 256; b++) {
+		std::size_t k = next[b];
+		if (k == n) { // one bucket: on to the next byte
+			radixsort(a, n, shift - 8);
+			return;
+		}
+		next[b] = at;
+		at += k;
+		end[b] = at;
+	}
+	for (std::size_t b = 0; b < 256; b++) {
+		while (next[b] < end[b]) {
+			sortentry e = a[next[b]];
+			for (std::size_t d = digit(e); d != b; d = digit(e))
+				std::swap(e, a[next[d]++]);
+			a[next[b]++] = e;
+		}
+	}
+	std::size_t from = 0;
+	for (std::size_t b = 0; b < 256; b++) {
+		radixsort(a + from, end[b] - from, shift - 8);
+		from = end[b];
+	}
+}
+
 // "%4lld %s\n", without going through a format for every word.
 void printword(const unsigned char *r, long long count)
 {
@@ -99,38 +142,39 @@ void advance(cursor *heap, std::size_t &n)
 } // namespace
 
 // Each word is sorted by its first eight bytes, held beside its record, and
-// compared in full only where those agree.  The slots are gathered at the
-// front of the index; where it is at most half full the entries then take
-// its place, from the last back, each over slots already taken.
+// compared in full only where those agree.  The records are taken block by
+// block, in the order they were made, which reads memory in order, not as
+// the index scatters them; where the index is at most half full the entries
+// take its place.
 void sorttree(tnode *root)
 {
 	if (root == nullptr || root->nomemory || root->sorted)
 		return;
-	std::uint64_t *slots = root->slots;
-	std::size_t count = root->mask + 1, n = 0;
-	for (std::size_t i = 0; i < count; i++)
-		if (slots[i] != 0)
-			slots[n++] = slots[i];
-	bool inslots = count * sizeof *slots >= n * sizeof(sortentry);
-	auto *order = inslots ? reinterpret_cast<sortentry *>(slots)
+	std::size_t n = root->used, nslots = root->mask + 1;
+	bool inslots = nslots * sizeof *root->slots >= n * sizeof(sortentry);
+	auto *order = inslots ? reinterpret_cast<sortentry *>(root->slots)
 			      : static_cast<sortentry *>(largearea(n * sizeof(sortentry)));
 	if (order == nullptr) {
 		root->nomemory = true;
 		return;
 	}
-	for (std::size_t k = n; k-- > 0;) {
-		if (k >= 16)
-			__builtin_prefetch(record(*root, slots[k - 16]));
-		sortentry e = {sortprefix(record(*root, slots[k])), record(*root, slots[k])};
-		memcpy(reinterpret_cast<unsigned char *>(order) + k * sizeof e, &e, sizeof e);
+	memset(root->blocks[root->nblocks - 1] + root->filled, 0, HEADER);
+	std::size_t k = 0;
+	for (std::size_t b = 0; b < root->nblocks; b++) {
+		unsigned char *r = root->blocks[b] + (b == 0 ? EMPTY_RECORD : 0);
+		for (; countof(r) != 0 && k < n; r += HEADER + r[8]) {
+			sortentry e = {sortprefix(r), r};
+			memcpy(reinterpret_cast<unsigned char *>(order) + k++ * sizeof e, &e,
+			       sizeof e);
+		}
 	}
 	if (!inslots) {
-		freeslots(root->slots, count);
+		freeslots(root->slots, nslots);
 		root->slots = nullptr;
 	}
-	std::sort(order, order + n, before);
+	radixsort(order, k, 56);
 	root->order = order;
-	root->nordered = n;
+	root->nordered = k;
 	root->orderinslots = inslots;
 	root->sorted = true;
 }
