@@ -75,18 +75,24 @@ part *newpart(std::size_t index)
 	return p;
 }
 
-// Counts the words of p.in into p.root; gives up once a part before it has
-// stopped short, as its words will then not be written.
-void countpart(part &p)
+// Counts the words of in into root; gives up once stop, where there is one,
+// names a part before this one, as this part's words will then not be
+// written.
+tnode *countwords(reader &in, tnode *root, const std::atomic<std::size_t> *stop, std::size_t index)
 {
 	wordscan scan = {};
 	wordref batch[BATCH];
-	while (std::size_t n = takewords(p.in, scan, letterwords, LIMIT, batch)) {
-		p.root = addwords(p.root, std::span(batch, n));
-		if (p.firstshort != nullptr &&
-		    p.firstshort->load(std::memory_order_relaxed) < p.index)
-			return;
+	while (std::size_t n = takewords(in, scan, letterwords, LIMIT, batch)) {
+		root = addwords(root, std::span(batch, n));
+		if (stop != nullptr && stop->load(std::memory_order_relaxed) < index)
+			break;
 	}
+	return root;
+}
+
+void countpart(part &p)
+{
+	p.root = countwords(p.in, p.root, p.firstshort, p.index);
 }
 
 // Up to n bytes of the source from offset at, read through r; how many
@@ -339,11 +345,7 @@ std::size_t cpusallowed()
 
 tnode *countinput(reader &in, tnode *root)
 {
-	wordscan scan = {};
-	wordref batch[BATCH];
-	while (std::size_t n = takewords(in, scan, letterwords, LIMIT, batch))
-		root = addwords(root, std::span(batch, n));
-	return root;
+	return countwords(in, root, nullptr, 0);
 }
 
 bool countranges(const rangesource &source, long long from, long long to, std::size_t nparts,
