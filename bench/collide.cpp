@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../word-tools/wordhash.hpp"
+#include "../word-tools/wordtree/wordhash.hpp"
 
 int main(int argc, char **argv)
 {

@@ -7,6 +7,8 @@
 #ifndef SITKO_PROGRAMS_HPP
 #define SITKO_PROGRAMS_HPP
 
+#include <cstddef>
+
 #include "input.hpp"
 
 namespace sitko {
@@ -15,6 +17,8 @@ int longline(reader &in);
 int lineorder(reader &in);
 int reservedwords(reader &in);
 int wordtree(reader &in);
+// wordtree as it runs given the number of CPUs it may use.
+int wordtree(reader &in, std::size_t cpus);
 int census(reader &in);
 int censuscases(reader &in);
 int charcount(reader &in);

@@ -17,11 +17,12 @@
 #include <utility>
 #include <vector>
 
+#include "cpus.hpp"
 #include "getch.hpp"
 #include "getword.hpp"
 #include "harness.hpp"
 #include "output.hpp"
-#include "parts.hpp"
+#include "threads.hpp"
 #include "tree.hpp"
 #include "wordloops.hpp"
 #include "wordparts.hpp"
@@ -339,7 +340,7 @@ TEST(wordtree, parts_as_one_pass)
 	const auto size = static_cast<long long>(input.size());
 	constexpr long long NEVER = LLONG_MAX;
 
-	const std::size_t nparts[] = {2, 3, 5, 16, sitko::MAX_PARTS};
+	const std::size_t nparts[] = {2, 3, 5, 16, sitko::MAX_THREADS};
 	const struct {
 		const char *label;
 		long long shrunk;

@@ -14,10 +14,13 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "count.hpp"
+#include "fileparts.hpp"
 #include "input.hpp"
 #include "output.hpp"
-#include "parts.hpp"
+#include "streamparts.hpp"
 #include "tree.hpp"
+#include "vocabulary.hpp"
 
 namespace sitko::test {
 
@@ -52,12 +55,13 @@ inline std::string plainreport(const unsigned char *bytes, std::size_t n)
 	});
 }
 
-// A file in memory, cut to its first `shrunk` bytes while it was read:
-// after any part beyond that had read it whole, and before the part that
-// reaches the cut.  Reading the byte at failat fails (none where failat is
-// past the end).
+// A file in memory of size bytes, cut to its first `shrunk` bytes while it
+// was read: after any part beyond that had read it whole, and before the
+// part that reaches the cut.  Reading the byte at failat fails (none where
+// failat is past the end).
 struct memoryfile {
 	const unsigned char *bytes;
+	long long size;
 	long long shrunk;
 	long long failat;
 };
@@ -74,32 +78,40 @@ inline void openslice(reader &r, long long from, long long to, const void *conte
 		failmemory(r, 0);
 }
 
+inline bool openrest(reader &r, long long from, const void *context)
+{
+	openslice(r, from, static_cast<const memoryfile *>(context)->size, context);
+	return true;
+}
+
+// A vocabulary whose counters hold at most counterwords words before they
+// empty into it (0 for as many as usual), so that small inputs meet every
+// step of counting.
+inline tnode *smallcounters(std::size_t counterwords)
+{
+	return counterwords == 0 ? nullptr : newvocabulary(counterwords);
+}
+
 // Counting a file of size bytes in nparts parts, and the rest as wordtree
 // reads it, gives the report and status of one pass.
 inline bool rangesasplain(const unsigned char *bytes, long long size, std::size_t nparts,
-			  long long shrunk, long long failat)
+			  long long shrunk, long long failat, std::size_t counterwords = 0)
 {
-	memoryfile file = {bytes, shrunk, failat};
+	memoryfile file = {bytes, size, shrunk, failat};
 	long long stop = std::min({size, shrunk, failat});
 	bool failed = failat < std::min(size, shrunk);
-	bool parted = false, partsfailed = false;
+	bool restfailed = false;
+	int status = -1;
 	std::string report = written([&] {
-		partcounts counts;
-		parted = countranges({openslice, &file}, 0, size, nparts, counts);
-		if (!parted)
-			return;
-		partsfailed = counts.failed;
-		if (counts.whole) {
-			static reader rest;
-			openslice(rest, counts.end, size, &file);
-			counts.roots[counts.nroots++] = countinput(rest, nullptr);
-			partsfailed = inputfailed(rest);
-		}
-		treeprint(std::span(counts.roots, counts.nroots));
+		static reader rest;
+		tnode *root = smallcounters(counterwords);
+		status = countfile({openslice, openrest, &file}, 0, size, nparts, rest, root);
+		restfailed = inputfailed(rest);
+		treeprint(root, nparts);
 	});
-	if (!parted)
-		return true; // nothing read, and the plain pass goes on
-	return partsfailed == failed &&
+	if (status < 0)
+		return report.empty(); // nothing read, and the plain pass goes on
+	return status == 0 && restfailed == failed &&
 	       report == plainreport(bytes, static_cast<std::size_t>(stop));
 }
 
@@ -109,7 +121,7 @@ inline bool rangesasplain(const unsigned char *bytes, long long size, std::size_
 // report and status of one pass.
 inline bool streamasplain(const unsigned char *bytes, std::size_t n,
 			  std::span<const std::size_t> pieces, std::size_t failpiece,
-			  std::size_t nworkers, std::size_t handoff)
+			  std::size_t nworkers, std::size_t handoff, std::size_t counterwords = 0)
 {
 	std::size_t delivered = 0, i = 0;
 	for (; i < failpiece && delivered < n; i++) {
@@ -125,10 +137,9 @@ inline bool streamasplain(const unsigned char *bytes, std::size_t n,
 		static reader in;
 		openmemory(in, bytes, n, pieces);
 		failmemory(in, failpiece);
-		partcounts counts;
-		countstream(in, nworkers, handoff, counts);
-		streamfailed = counts.failed;
-		treeprint(std::span(counts.roots, counts.nroots));
+		tnode *root = countstream(in, nworkers, handoff, smallcounters(counterwords));
+		streamfailed = inputfailed(in);
+		treeprint(root, nworkers);
 	});
 	return streamfailed == failed && report == plainreport(bytes, delivered);
 }

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 // wordtree: count the words of standard input and write them in byte order.
 #include <algorithm>
-#include <span>
+#include <malloc.h>
 #include <unistd.h>
 
+#include "count.hpp"
+#include "cpus.hpp"
+#include "fileparts.hpp"
 #include "finish.hpp"
 #include "input.hpp"
-#include "parts.hpp"
 #include "programs.hpp"
+#include "streamparts.hpp"
 #include "tree.hpp"
 
 namespace {
@@ -25,58 +28,55 @@ void openpart(reader &r, long long from, long long to, const void *fd)
 	openrange(r, *static_cast<const int *>(fd), from, to);
 }
 
-// Counts a regular file fd, from offset from on, in parts; -1, with nothing
-// read, where it is not worth it.
-int fromfile(reader &in, int fd, long long from, long long size, std::size_t cpus)
+bool openrest(reader &r, long long from, const void *fd)
 {
-	auto nparts = static_cast<std::size_t>(
-		std::min<long long>(static_cast<long long>(cpus), (size - from) / PART_SIZE));
-	partcounts counts;
-	if (!countranges({openpart, &fd}, from, size, nparts, counts))
-		return -1;
-	int status = counts.failed ? 1 : 0;
-	if (counts.whole) {
-		// The rest, normally a few bytes, is read as usual, so the offset
-		// ends where one pass would leave it, and a file that grew is read
-		// to its end.
-		if (lseek(fd, static_cast<off_t>(counts.end), SEEK_SET) >= 0) {
-			openinput(in, fd);
-			counts.roots[counts.nroots++] = countinput(in, nullptr);
-		} else {
-			status = 1;
-		}
-	} else if (!counts.failed) {
-		// The file shrank while it was read: one pass would have met its
-		// end there.
-		lseek(fd, static_cast<off_t>(counts.end), SEEK_SET);
-	}
-	if (!treeprint(std::span(counts.roots, counts.nroots)))
-		return 1;
-	return status;
+	int d = *static_cast<const int *>(fd);
+	if (lseek(d, static_cast<off_t>(from), SEEK_SET) < 0)
+		return false;
+	openinput(r, d);
+	return true;
 }
 
 } // namespace
 
 int sitko::wordtree(reader &in)
 {
-	std::size_t cpus = cpusallowed();
-	int fd;
+	return wordtree(in, cpusallowed());
+}
+
+int sitko::wordtree(reader &in, std::size_t cpus)
+{
+#if defined(M_ARENA_MAX)
+	// The threads allocate little, and seldom: one arena is enough, where
+	// one each would reserve address space that a memory limit counts.
+	if (cpus > 1)
+		mallopt(M_ARENA_MAX, 1);
+#endif
+	tnode *root = nullptr;
+	int status = -1, fd;
 	long long from, size;
 	if (cpus > 1 && regularinput(in, fd, from, size)) {
-		if (int status = fromfile(in, fd, from, size, cpus); status >= 0)
-			return status;
+		auto nparts = static_cast<std::size_t>(std::min<long long>(
+			static_cast<long long>(cpus), (size - from) / PART_SIZE));
+		status = countfile({openpart, openrest, &fd}, from, size, nparts, in, root);
 	} else if (cpus > 1) {
-		partcounts counts;
-		countstream(in, cpus, HANDOFF, counts);
-		return treeprint(std::span(counts.roots, counts.nroots)) ? 0 : 1;
+		root = countstream(in, cpus, HANDOFF, root);
+		status = 0;
 	}
-	return treeprint(countinput(in, nullptr)) ? 0 : 1;
+	if (status < 0) {
+		root = countinput(in, root);
+		status = 0;
+	}
+	if (!treeprint(root, cpus))
+		return 1;
+	return status;
 }
 
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	std::size_t cpus = sitko::cpusallowed();
 	sitko::reader &in = sitko::standardinput();
-	return sitko::finish(sitko::wordtree(in), in);
+	return sitko::finish(sitko::wordtree(in, cpus), in);
 }
 #endif

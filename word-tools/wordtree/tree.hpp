@@ -10,8 +10,10 @@
 
 namespace sitko {
 
-// The root stands for all the words counted so far; null before the first.
-struct tnode;
+// The root stands for all the words counted so far, null before the first:
+// a vocabulary (vocabulary.hpp), which the driver only holds and passes on.
+struct vocabulary;
+using tnode = vocabulary;
 
 // Counts one occurrence of word (at most WORD_LIMIT bytes), copying it when
 // it is new, and returns the root to use from then on.  Where memory runs
@@ -22,20 +24,13 @@ tnode *addtree(tnode *root, const char *word);
 // have the readable bytes after them that takewords() promises.
 tnode *addwords(tnode *root, std::span<const wordref> words);
 
-// Puts the words of root in byte order, as treeprint() will, so that each
-// part of the input counted on a thread of its own is also sorted there.
-void sorttree(tnode *root);
-
-// The most roots one report merges.
-inline constexpr std::size_t MAX_ROOTS = 65;
-
 // Writes every word once, in ascending byte order, as "%4lld %s\n" with its
 // count, and lets go of them all: the next word begins a new root.  A null
-// root writes nothing.  Given several roots, a word in more than one is
-// written once with its counts added.  Where memory ran out for any root,
-// nothing is written, and the result is false.
+// root writes nothing.  Where memory ran out, nothing is written, and the
+// result is false.  The words are put in order, and their lines made, on up
+// to threads threads; they are written on this one.
 bool treeprint(tnode *root);
-bool treeprint(std::span<tnode *const> roots);
+bool treeprint(tnode *root, std::size_t threads);
 
 } // namespace sitko
 
