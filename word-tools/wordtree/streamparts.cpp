@@ -7,7 +7,6 @@
 
 #include "count.hpp"
 #include "cuts.hpp"
-#include "table.hpp"
 #include "threads.hpp"
 #include "vocabulary.hpp"
 
@@ -162,7 +161,9 @@ tnode *countstream(reader &in, std::size_t nworkers, std::size_t handoff, tnode 
 	nworkers = std::clamp<std::size_t>(nworkers, 1, MAX_THREADS);
 	std::size_t capacity = 2 * handoff, nslots = nworkers + 2;
 	auto *s = static_cast<stream *>(calloc(1, sizeof(stream)));
-	auto *area = static_cast<unsigned char *>(largearea(nslots * capacity));
+	// Not asked for in huge pages: a short stream touches a page or two of
+	// the first block, and no more of it is made.
+	auto *area = static_cast<unsigned char *>(malloc(nslots * capacity));
 	static_assert(sizeof(reader) % alignof(reader) == 0);
 	auto *self = static_cast<reader *>(aligned_alloc(alignof(reader), sizeof(reader)));
 	if (s == nullptr || area == nullptr || self == nullptr || outofmemory(root)) {

@@ -29,7 +29,7 @@ namespace sitko {
 
 // The words a counter holds in its table: few enough that it stays in a
 // core's second-level cache.
-inline constexpr std::size_t COUNTER_WORDS = 8192;
+inline constexpr std::size_t COUNTER_WORDS = 32768;
 // Once the table is full, the words it does not hold are staged, and go to
 // the partitions together, STAGE_WORDS at most (in STAGE_BYTES); after
 // RELEARN words more, the table's words go too, and it fills again with the
