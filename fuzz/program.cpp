@@ -148,13 +148,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 		return n * static_cast<long long>(sizes[i % nsizes]) / 256;
 	};
 	std::size_t nparts = 2 + sizes[0] % 5, choice = sizes[1 % nsizes] % 3;
+	// Counters of a few words, now and then, so that words meet in the
+	// partitions from several threads even in a short input.
+	std::size_t counterwords = sizes[8 % nsizes] % 2 ? 0 : 1 + sizes[9 % nsizes] % 8;
 	if (!sitko::test::rangesasplain(data, n, nparts, choice == 1 ? at(2) : NEVER,
-					choice == 2 ? at(3) : NEVER))
+					choice == 2 ? at(3) : NEVER, counterwords))
 		abort();
 	std::size_t workers = 1 + sizes[4 % nsizes] % 3, handoff = sizes[5 % nsizes];
 	std::size_t failpiece = sizes[6 % nsizes] % 2 ? sizes[7 % nsizes] : SIZE_MAX;
 	if (!sitko::test::streamasplain(data, size, std::span(sizes.data(), nsizes), failpiece,
-					workers, handoff))
+					workers, handoff, counterwords))
 		abort();
 #endif
 	return 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <csignal>
@@ -22,6 +23,7 @@
 #include "getword.hpp"
 #include "harness.hpp"
 #include "output.hpp"
+#include "partition.hpp"
 #include "threads.hpp"
 #include "tree.hpp"
 #include "wordloops.hpp"
@@ -230,6 +232,39 @@ TEST(wordtree, as_a_plain_count)
 	}
 }
 
+// The report is the partitions written one after another, so a word's
+// partition may never be less than that of a word before it in byte order:
+// across every pair of first bytes, and for words of any length.
+TEST(wordtree, partitions_keep_byte_order)
+{
+	std::mt19937 rng(3);
+	std::vector<std::string> words = {"",     "A",  "Z",    "a",    "a0",      "a9",
+					  "aA",   "aa", "az",   "z",    "zz",      "zzzz",
+					  "\x01", "_",  "\x80", "\xff", "\xff\xff"};
+	for (int i = 0; i < 20000; i++) {
+		std::string w(rng() % 4, '\0');
+		for (char &c : w)
+			c = static_cast<char>(rng() % 2 ? 'A' + rng() % 58 : 1 + rng() % 255);
+		words.push_back(w);
+	}
+	std::sort(words.begin(), words.end(), [](const std::string &a, const std::string &b) {
+		return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+						    [](char x, char y) {
+							    return static_cast<unsigned char>(x) <
+								   static_cast<unsigned char>(y);
+						    });
+	});
+	std::size_t last = 0;
+	for (const auto &w : words) {
+		std::size_t p = sitko::partitionof(
+			reinterpret_cast<const unsigned char *>(w.data()), w.size());
+		ASSERT_LT(p, sitko::PARTITIONS);
+		ASSERT_GE(p, last) << w;
+		last = p;
+	}
+	EXPECT_GT(last, sitko::PARTITIONS / 2) << "the partitions are not shared out";
+}
+
 TEST(wordtree, large_sorted_input)
 {
 	// Ascending input is the worst case for an unbalanced tree.
@@ -357,10 +392,15 @@ TEST(wordtree, parts_as_one_pass)
 		{"failing near the end", NEVER, size - 3},
 		{"shrunk, then failing past its end", size / 2, size / 2 + 10},
 	};
+	// Counters of a few words empty into the partitions all the time; those
+	// of the usual size, seldom.
+	const std::size_t counterwords[] = {0, 3};
 	for (std::size_t n : nparts)
 		for (const auto &f : files)
-			EXPECT_TRUE(sitko::test::rangesasplain(bytes, size, n, f.shrunk, f.failat))
-				<< f.label << ", " << n << " parts";
+			for (std::size_t words : counterwords)
+				EXPECT_TRUE(sitko::test::rangesasplain(bytes, size, n, f.shrunk,
+								       f.failat, words))
+					<< f.label << ", " << n << " parts, counters of " << words;
 
 	const std::size_t whole[] = {0}, uneven[] = {3, 1, 700, 2, 4096};
 	const std::span<const std::size_t> piecings[] = {whole, uneven};
@@ -370,9 +410,9 @@ TEST(wordtree, parts_as_one_pass)
 		for (auto pieces : piecings)
 			for (std::size_t fail : failpieces)
 				for (std::size_t handoff : handoffs)
-					EXPECT_TRUE(sitko::test::streamasplain(bytes, input.size(),
-									       pieces, fail,
-									       workers, handoff))
+					EXPECT_TRUE(sitko::test::streamasplain(
+						bytes, input.size(), pieces, fail, workers, handoff,
+						counterwords[handoff % 2]))
 						<< workers << " threads, " << pieces.size()
 						<< " piece sizes, failing at " << fail
 						<< ", blocks of " << handoff;

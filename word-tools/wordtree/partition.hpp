@@ -11,6 +11,7 @@
 #ifndef SITKO_PARTITION_HPP
 #define SITKO_PARTITION_HPP
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -32,24 +33,41 @@ constexpr unsigned secondweight(unsigned b)
 	return b == 0 || alnum ? 1 : 0;
 }
 
-// The partition of every pair of first bytes, the second 0 where the word
-// has one byte: a running share of the weight, so never decreasing.
-inline constexpr std::array<std::uint8_t, 65536> table = [] {
-	std::array<std::uint8_t, 65536> t{};
-	unsigned long total = 0;
-	for (unsigned b = 0; b < 256; b++)
-		total += firstweight(b);
-	unsigned long seconds = 0;
-	for (unsigned b = 0; b < 256; b++)
+// The weight of every pair of first bytes before (b0, b1), in byte order,
+// is before[b0] + firstweight(b0) * secondbefore[b1].
+struct shares {
+	std::array<std::uint32_t, 256> before;
+	std::array<std::uint32_t, 256> secondbefore;
+	std::uint32_t total;
+};
+
+inline constexpr shares weights = [] {
+	shares w{};
+	std::uint32_t seconds = 0;
+	for (unsigned b = 0; b < 256; b++) {
+		w.secondbefore[b] = seconds;
 		seconds += secondweight(b);
-	total *= seconds;
-	unsigned long before = 0;
-	for (unsigned key = 0; key < 65536; key++) {
-		t[key] = static_cast<std::uint8_t>(before * PARTITIONS / total);
-		before += firstweight(key >> 8) * secondweight(key & 0xff);
 	}
-	return t;
+	std::uint32_t firsts = 0;
+	for (unsigned b = 0; b < 256; b++) {
+		w.before[b] = firsts * seconds;
+		firsts += firstweight(b);
+	}
+	w.total = firsts * seconds;
+	return w;
 }();
+
+// The partition of a word whose first two bytes are key's, the second 0
+// where the word has one: its running share of the weight, so never
+// decreasing.  Past the last pair of weight, every share is the last
+// partition.
+inline std::size_t partitionofkey(unsigned key)
+{
+	unsigned b0 = key >> 8, b1 = key & 0xff;
+	std::uint32_t before = weights.before[b0] + firstweight(b0) * weights.secondbefore[b1];
+	return std::min<std::size_t>(std::size_t{before} * PARTITIONS / weights.total,
+				     PARTITIONS - 1);
+}
 
 } // namespace partitioning
 
@@ -58,7 +76,7 @@ inline std::size_t partitionof(const unsigned char *word, std::size_t len)
 	unsigned key = len == 0   ? 0
 		       : len == 1 ? unsigned{word[0]} << 8
 				  : unsigned{word[0]} << 8 | word[1];
-	return partitioning::table[key];
+	return partitioning::partitionofkey(key);
 }
 
 } // namespace sitko

@@ -129,7 +129,7 @@ bool sortwords(wordtable &t, sortedwords &s)
 void bucketwords(sortentry *entries, std::size_t n, std::size_t *start)
 {
 	auto bucket = [](const sortentry &e) {
-		return partitioning::table[static_cast<std::size_t>(e.prefix >> 48)];
+		return partitioning::partitionofkey(static_cast<unsigned>(e.prefix >> 48));
 	};
 	std::size_t next[PARTITIONS] = {};
 	for (std::size_t i = 0; i < n; i++)
