@@ -31,14 +31,14 @@ struct part {
 	pthread_t thread;
 };
 
-part *newpart(vocabulary *v, std::atomic<bool> *stop)
+part *newpart(vocabulary *v, std::atomic<bool> *stop, std::size_t threads)
 {
 	constexpr std::size_t size =
 		(sizeof(part) + alignof(part) - 1) / alignof(part) * alignof(part);
 	auto *p = static_cast<part *>(aligned_alloc(alignof(part), size));
 	if (p == nullptr)
 		return nullptr;
-	newcounter(p->words, *v);
+	newcounter(p->words, *v, threads);
 	p->v = v;
 	p->from = p->to = 0;
 	p->stop = stop;
@@ -131,7 +131,7 @@ long long countparts(const filesource &f, long long from, long long to, std::siz
 	if (nparts < 2 || to - from < static_cast<long long>(nparts))
 		return -1;
 	part *parts[MAX_THREADS] = {};
-	parts[0] = newpart(v, &stop);
+	parts[0] = newpart(v, &stop, nparts);
 	if (parts[0] == nullptr)
 		return -1;
 	reader &look = parts[0]->in;
@@ -153,7 +153,7 @@ long long countparts(const filesource &f, long long from, long long to, std::siz
 		last = cuts[k];
 	}
 	for (std::size_t i = 1; i < n; i++) {
-		parts[i] = newpart(v, &stop);
+		parts[i] = newpart(v, &stop, nparts);
 		if (parts[i] == nullptr) {
 			n = i;
 			last = cuts[i];

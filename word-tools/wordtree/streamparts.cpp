@@ -109,7 +109,7 @@ void startworkers(handing &h)
 		auto *w = static_cast<worker *>(aligned_alloc(alignof(worker), size));
 		if (w == nullptr)
 			break;
-		newcounter(w->words, *h.s.v);
+		newcounter(w->words, *h.s.v, h.nworkers);
 		w->s = &h.s;
 		if (!startthread(w->thread, streamthread, w)) {
 			free(w);

@@ -17,19 +17,27 @@ vocabulary nomemoryroot;
 constexpr std::size_t BATCH = 256;
 
 // Counts the staged words of partition p into it.
-void mergeinto(vocabulary &v, std::size_t p, unsigned char *const *entries, std::size_t n)
+// Where wait is false and another thread holds the partition, nothing is
+// done, and the result is false.
+bool mergeinto(vocabulary &v, std::size_t p, unsigned char *const *entries, std::size_t n,
+	       bool wait)
 {
 	partition &part = v.parts[p];
-	pthread_mutex_lock(&part.lock);
+	if (!wait && pthread_mutex_trylock(&part.lock) != 0)
+		return false;
+	if (wait)
+		pthread_mutex_lock(&part.lock);
 	bool counted = tablemerge(part.words, entries, n, v.key);
 	pthread_mutex_unlock(&part.lock);
 	if (!counted)
 		v.nomemory.store(true, std::memory_order_relaxed);
+	return true;
 }
 
 // Sends the staged words to their partitions, each partition's together,
 // so that it is locked once, and its table is reached for all of them
-// while it is in cache.
+// while it is in cache.  A partition another thread holds is left for a
+// second round, so that a thread seldom waits.
 void flushstage(counter &c, vocabulary &v)
 {
 	if (c.nstaged == 0)
@@ -44,9 +52,14 @@ void flushstage(counter &c, vocabulary &v)
 		for (unsigned char *e = c.stage, *end = c.stage + c.staged; e < end;
 		     e += STAGED_HEADER + stagedlength(e))
 			c.grouped[at[stagedpartition(e)]++] = e;
+		std::size_t busy[PARTITIONS], nbusy = 0;
 		for (std::size_t p = 0; p < PARTITIONS && !outofmemory(&v); p++)
-			if (start[p + 1] > start[p])
-				mergeinto(v, p, c.grouped + start[p], start[p + 1] - start[p]);
+			if (start[p + 1] > start[p] &&
+			    !mergeinto(v, p, c.grouped + start[p], start[p + 1] - start[p], false))
+				busy[nbusy++] = p;
+		for (std::size_t i = 0; i < nbusy && !outofmemory(&v); i++)
+			mergeinto(v, busy[i], c.grouped + start[busy[i]],
+				  start[busy[i] + 1] - start[busy[i]], true);
 	}
 	c.staged = c.nstaged = 0;
 	std::fill(std::begin(c.inpartition), std::end(c.inpartition), 0);
@@ -56,13 +69,13 @@ void stage(counter &c, vocabulary &v, const unsigned char *w, std::size_t len, s
 	   long long count)
 {
 	if (c.stage == nullptr) {
-		c.stage = static_cast<unsigned char *>(malloc(STAGE_BYTES + WORD_SLACK));
+		c.stage = static_cast<unsigned char *>(malloc(c.stagesize + WORD_SLACK));
 		if (c.stage == nullptr) {
 			v.nomemory.store(true, std::memory_order_relaxed);
 			return;
 		}
 	}
-	if (c.nstaged == STAGE_WORDS || c.staged + STAGED_HEADER + len > STAGE_BYTES)
+	if (c.nstaged == STAGE_WORDS || c.staged + STAGED_HEADER + len > c.stagesize)
 		flushstage(c, v);
 	unsigned char *e = c.stage + c.staged;
 	std::size_t p = partitionof(w, len);
@@ -100,8 +113,8 @@ vocabulary *newvocabulary(std::size_t counterwords)
 	if (v == nullptr)
 		return &nomemoryroot;
 	v->key = randomkey();
-	v->counterwords = counterwords == 0 ? COUNTER_WORDS : std::min(counterwords, STAGE_WORDS);
-	newcounter(v->own, *v);
+	v->counterwords = std::min(counterwords, STAGE_WORDS);
+	newcounter(v->own, *v, 1);
 	if (counterwords == 0)
 		v->own.words.limit = 0;
 	for (partition &p : v->parts) {
@@ -131,9 +144,15 @@ void dropwords(vocabulary *v)
 	free(v);
 }
 
-void newcounter(counter &c, const vocabulary &v)
+void newcounter(counter &c, const vocabulary &v, std::size_t threads)
 {
-	newtable(c.words, v.counterwords);
+	std::size_t words = v.counterwords;
+	if (words == 0)
+		words = std::clamp(COUNTER_BUDGET / std::max<std::size_t>(threads, 1),
+				   LEAST_COUNTER_WORDS, COUNTER_WORDS);
+	newtable(c.words, words);
+	// Room for the longest word, whatever the table's size.
+	c.stagesize = std::max(words * STAGE_BYTES_PER_WORD, STAGED_HEADER + WORD_LIMIT);
 	c.sincefull = 0;
 	c.stage = nullptr;
 	c.staged = c.nstaged = 0;

@@ -27,21 +27,26 @@
 
 namespace sitko {
 
-// The words a counter holds in its table: few enough that it stays in a
-// core's second-level cache.
+// The words a thread's counter holds in its table: few enough that it stays
+// in a core's second-level cache, and, where there are many threads, that
+// all of theirs together stay near COUNTER_BUDGET words.
 inline constexpr std::size_t COUNTER_WORDS = 32768;
+inline constexpr std::size_t COUNTER_BUDGET = 65536;
+inline constexpr std::size_t LEAST_COUNTER_WORDS = 2048;
 // Once the table is full, the words it does not hold are staged, and go to
-// the partitions together, STAGE_WORDS at most (in STAGE_BYTES); after
-// RELEARN words more, the table's words go too, and it fills again with the
-// words of the input as it is by then.
+// the partitions together: STAGE_BYTES_PER_WORD bytes of staging for each
+// word of the table, STAGE_WORDS words at most.  After RELEARN words more,
+// the table's words go too, and it fills again with the words of the input
+// as it is by then.
+inline constexpr std::size_t STAGE_BYTES_PER_WORD = 12;
 inline constexpr std::size_t STAGE_WORDS = 16384;
-inline constexpr std::size_t STAGE_BYTES = 384 << 10;
 inline constexpr long long RELEARN = 1 << 20;
 
 struct counter {
 	wordtable words;
 	long long sincefull; // words counted since the table filled
 	unsigned char *stage;
+	std::size_t stagesize;
 	std::size_t staged; // bytes used in stage
 	std::size_t nstaged;
 	std::size_t inpartition[PARTITIONS]; // staged words of each partition
@@ -60,7 +65,7 @@ struct partition {
 
 struct vocabulary {
 	hashkey key;
-	std::size_t counterwords;   // the most words a thread's counter holds
+	std::size_t counterwords;   // the most words every counter holds, or 0
 	sortedwords ownsorted;      // the words of own, where they are the only ones
 	std::atomic<bool> nomemory; // some word could not be counted: no report may be made
 	counter own;                // the counter of addtree() and the plain pass: without a limit
@@ -68,18 +73,18 @@ struct vocabulary {
 };
 
 // A new vocabulary, empty; where there is no memory for one, a root that
-// counts nothing and is out of memory.  Its threads' counters hold
-// COUNTER_WORDS words, and its own as many as come: one thread alone counts
-// the whole vocabulary in one table, and has it put in partitions only when
-// it is sorted.  With counterwords, every counter holds that many (for the
-// tests: they then empty into the partitions often).
+// counts nothing and is out of memory.  Its own counter holds as many words
+// as come: one thread alone counts the whole vocabulary in one table, and
+// has it put in partitions only when it is sorted.  With counterwords, every
+// counter holds that many (for the tests: they then empty into the
+// partitions often).
 vocabulary *newvocabulary(std::size_t counterwords = 0);
 bool outofmemory(const vocabulary *v);
 // Lets go of every word.
 void dropwords(vocabulary *v);
 
-// A counter for v, empty.
-void newcounter(counter &c, const vocabulary &v);
+// A counter for v, empty, for one of threads threads that count into it.
+void newcounter(counter &c, const vocabulary &v, std::size_t threads);
 // Whether any thread's counter has emptied into the partitions.
 bool partitioned(const vocabulary &v);
 // Counts each of words once; they are not empty and have the readable
