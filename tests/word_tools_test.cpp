@@ -11,6 +11,7 @@
 #include <map>
 #include <poll.h>
 #include <random>
+#include <sched.h>
 #include <string>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -421,6 +422,97 @@ TEST(wordtree, parts_as_one_pass)
 		EXPECT_TRUE(sitko::test::streamasplain(bytes, 16384, {&piece, 1}, SIZE_MAX,
 						       sitko::cpusallowed(), 256))
 			<< "pieces of " << piece;
+}
+
+// Under any limit on its address space, wordtree counting in parts writes
+// the whole report one pass writes, or nothing with status 1: never a report
+// with counts missing.  From a file it succeeds wherever one pass on one CPU
+// succeeds under the same limit, and once it succeeds a higher limit does
+// not make it fail.  It reads a pipe to its end even when memory runs out,
+// so the pipe's writer is never killed by SIGPIPE.
+TEST(wordtree, memory_limits_as_one_pass)
+{
+	if (sitko::test::commandline("wordtree") != sitko::test::program("wordtree"))
+		GTEST_SKIP() << "under an emulator the limit would be the emulator's";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+	GTEST_SKIP() << "the sanitizers' shadow memory needs more address space than any limit";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+	GTEST_SKIP() << "the sanitizers' shadow memory needs more address space than any limit";
+#endif
+#endif
+	cpu_set_t set;
+	ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+	if (CPU_COUNT(&set) < 2)
+		GTEST_SKIP() << "one CPU: wordtree counts in one pass anyway";
+	int first = 0;
+	while (!CPU_ISSET(first, &set))
+		first++;
+
+	// 18 MiB, enough for two parts, of some 400 thousand distinct words,
+	// so that the words take more memory than the program's start.
+	std::mt19937 random(7);
+	std::string input;
+	input.reserve(18 << 20);
+	while (input.size() < (18u << 20)) {
+		auto w = static_cast<unsigned>(random() % 400000);
+		input += static_cast<char>('a' + w % 26);
+		for (w /= 26; w != 0; w /= 26)
+			input += static_cast<char>('a' + w % 26);
+		input += random() % 8 ? ' ' : '\n';
+	}
+	char path[] = "/tmp/sitko-limits-XXXXXX";
+	int fd = mkstemp(path);
+	ASSERT_GE(fd, 0);
+	ASSERT_EQ(write(fd, input.data(), input.size()), static_cast<ssize_t>(input.size()));
+	close(fd);
+	const std::string file = path, writer = file + ".writer";
+
+	// From about the least the loader needs to start the program up.
+	const long limits[] = {4500, 8000, 16000, 20000, 24000, 28000, 40000, 1000000};
+	const std::string whole = sitko::test::shell("wordtree", file, "$P < $F; echo $?").out;
+	ASSERT_EQ(whole.substr(whole.size() - 2), "0\n");
+	bool filedid = false, pipedid = false;
+	for (long limit : limits) {
+		SCOPED_TRACE("ulimit -v " + std::to_string(limit));
+		std::string cap = "ulimit -v " + std::to_string(limit) + "; ";
+		auto one =
+			sitko::test::shell("wordtree", file,
+					   "(" + cap + "exec taskset -c " + std::to_string(first) +
+						   " $P < $F) 2>/dev/null; echo $?");
+		auto parted = sitko::test::shell("wordtree", file,
+						 "(" + cap + "exec $P < $F) 2>/dev/null; echo $?");
+		auto piped = sitko::test::shell("wordtree", file,
+						"{ cat $F; echo $? > $F.writer; } | (" + cap +
+							"exec $P) 2>/dev/null; echo $?");
+		for (const auto *r : {&one, &parted, &piped})
+			EXPECT_TRUE(r->out == whole || r->out == "1\n") << r->out.substr(0, 200);
+		if (one.out == whole) {
+			EXPECT_TRUE(parted.out == whole) << "from a file, where one pass succeeds";
+		}
+		if (filedid) {
+			EXPECT_TRUE(parted.out == whole)
+				<< "from a file, above a limit that succeeded";
+		}
+		if (pipedid) {
+			EXPECT_TRUE(piped.out == whole)
+				<< "from a pipe, above a limit that succeeded";
+		}
+		filedid = parted.out == whole;
+		pipedid = piped.out == whole;
+		std::string status;
+		FILE *w = fopen(writer.c_str(), "r");
+		if (w != nullptr) {
+			char line[16] = "";
+			if (fgets(line, sizeof line, w) != nullptr)
+				status = line;
+			fclose(w);
+		}
+		EXPECT_EQ(status, "0\n") << "the pipe's writer";
+	}
+	EXPECT_TRUE(filedid && pipedid) << "no limit let it succeed";
+	unlink(path);
+	unlink(writer.c_str());
 }
 
 // Killed while it counts a large file in parts, wordtree leaves nothing
