@@ -195,6 +195,24 @@ bool shareout(vocabulary &v)
 	return true;
 }
 
+// One thread, one table: its words sorted whole and written straight.
+bool writeall(vocabulary &v)
+{
+	sortedwords &s = v.ownsorted;
+	bool sorted = gatherwords(v.own.words, s);
+	if (sorted) {
+		sortentries(s.entries, s.n);
+		char line[24 + WORD_LIMIT];
+		for (std::size_t i = 0; i < s.n; i++) {
+			if (i + 16 < s.n)
+				__builtin_prefetch(s.entries[i + 16].record);
+			putbytes(line, formatline(line, s.entries[i].record));
+		}
+	}
+	dropwords(&v);
+	return sorted;
+}
+
 } // namespace
 
 bool treeprint(tnode *root, std::size_t threads)
@@ -202,23 +220,23 @@ bool treeprint(tnode *root, std::size_t threads)
 	if (root == nullptr)
 		return true;
 	vocabulary &v = *root;
-	bool shares = false;
-	if (!outofmemory(&v)) {
-		if (v.own.nstaged > 0 || partitioned(v))
-			flushcounter(v.own, v);
-		else if (v.own.words.used > 0 && !shareout(v))
-			v.nomemory.store(true);
-		else
-			shares = true;
-	}
-	if (outofmemory(&v)) {
-		dropwords(root);
-		return false;
-	}
+	if (!outofmemory(&v) && (v.own.nstaged > 0 || partitioned(v)))
+		flushcounter(v.own, v);
 	std::size_t words = v.own.words.used;
 	for (const partition &p : v.parts)
 		words += p.words.used;
 	threads = std::clamp<std::size_t>(threads, 1, 1 + words / WORDS_PER_THREAD);
+	// Where one table holds every word: on one thread they are sorted
+	// whole, and on more, shared out to the partitions.
+	bool shares = !partitioned(v);
+	if (!outofmemory(&v) && shares && threads == 1)
+		return writeall(v);
+	if (!outofmemory(&v) && shares && v.own.words.used > 0 && !shareout(v))
+		v.nomemory.store(true);
+	if (outofmemory(&v)) {
+		dropwords(root);
+		return false;
+	}
 
 	finishing f = {v,
 		       shares,
@@ -246,7 +264,10 @@ bool treeprint(tnode *root, std::size_t threads)
 		started++;
 	}
 	bool whole = sortall(f);
-	if (whole) {
+	if (whole && started == 0) {
+		for (partition &p : v.parts)
+			write(p);
+	} else if (whole) {
 		for (std::size_t next = 0; next < PARTITIONS; next++) {
 			pthread_mutex_lock(&f.lock);
 			while (!f.formatted[next]) {
