@@ -18,9 +18,6 @@ constexpr std::size_t FIRST_SLOTS = 64;
 // Words are taken in this many at a time: every step is done for all of
 // them before the next step, so what one step fetches has come by the next.
 constexpr std::size_t CHUNK = 128;
-// Smaller slot arrays come from malloc; larger ones straight from the
-// system, which hands them out zeroed.
-constexpr std::size_t MAPPED_SLOTS = 256 << 10;
 
 // The slots and records are reached in no order, so with small pages
 // nearly every probe of a large index also misses the address cache; the
@@ -51,9 +48,15 @@ bool newblock(wordtable &t)
 		t.blocks = more;
 		t.blockroom = room;
 	}
-	auto *block = static_cast<unsigned char *>(largearea(blocksize(t.nblocks)));
+	// A table emptied to be filled again keeps its blocks: giving memory
+	// back to the system while other threads run costs each of them a flush
+	// of its address cache.
+	unsigned char *block =
+		t.nblocks < t.kept ? t.blocks[t.nblocks]
+				   : static_cast<unsigned char *>(largearea(blocksize(t.nblocks)));
 	if (block == nullptr)
 		return false;
+	t.kept = std::max(t.kept, t.nblocks + 1);
 	if (t.nblocks > 0) // room was left after the last record
 		memset(t.blocks[t.nblocks - 1] + t.filled, 0, HEADER);
 	t.blocks[t.nblocks++] = block;
@@ -154,27 +157,22 @@ void *largearea(std::size_t size)
 	return p;
 }
 
+// Small slot arrays come zeroed from malloc; large ones are asked for in
+// huge pages.
 std::uint64_t *newslots(std::size_t count)
 {
 	std::size_t size = count * sizeof(std::uint64_t);
-	if (size < MAPPED_SLOTS)
+	if (size < HUGE_PAGE)
 		return static_cast<std::uint64_t *>(calloc(count, sizeof(std::uint64_t)));
-	void *p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-	if (p == MAP_FAILED)
-		return nullptr;
-	hugepages(p, size);
+	void *p = largearea(size);
+	if (p != nullptr)
+		memset(p, 0, size);
 	return static_cast<std::uint64_t *>(p);
 }
 
-void freeslots(std::uint64_t *slots, std::size_t count)
+void freeslots(std::uint64_t *slots, std::size_t)
 {
-	if (slots == nullptr)
-		return;
-	std::size_t size = count * sizeof *slots;
-	if (size < MAPPED_SLOTS)
-		free(slots);
-	else
-		munmap(slots, size);
+	free(slots);
 }
 
 void newtable(wordtable &t, std::size_t limit)
@@ -352,8 +350,6 @@ void cleartable(wordtable &t)
 {
 	if (t.slots != nullptr)
 		memset(t.slots, 0, (t.mask + 1) * sizeof *t.slots);
-	for (std::size_t i = 1; i < t.nblocks; i++)
-		free(t.blocks[i]);
 	t.nblocks = std::min<std::size_t>(t.nblocks, 1);
 	t.filled = EMPTY_RECORD;
 	t.used = 0;
@@ -362,7 +358,7 @@ void cleartable(wordtable &t)
 void freetable(wordtable &t)
 {
 	freeslots(t.slots, t.mask + 1);
-	for (std::size_t i = 0; i < t.nblocks; i++)
+	for (std::size_t i = 0; i < t.kept; i++)
 		free(t.blocks[i]);
 	free(t.blocks);
 	newtable(t, t.limit);

@@ -27,6 +27,7 @@ struct wordtable {
 	std::size_t limit; // the most words it takes; 0 for as many as memory allows
 	unsigned char **blocks;
 	std::size_t nblocks;
+	std::size_t kept;      // blocks made, in use or kept for reuse
 	std::size_t blockroom; // room in blocks for block pointers
 	std::size_t filled;    // bytes used in the last block
 	bool nomemory;         // a word could not be counted
