@@ -39,6 +39,7 @@ void newsource(reader &r)
 	r.ranged = false;
 	r.frommemory = false;
 	r.readsize = READ_SIZE;
+	r.pipesize = 0;
 	r.npieces = 0;
 	r.nextpiece = 0;
 	r.failpiece = SIZE_MAX;
@@ -46,23 +47,43 @@ void newsource(reader &r)
 }
 
 // The pipe's writer blocks each time the pipe is full, and each read takes
-// at most what it holds: a larger pipe means fewer of both.  The largest
-// size the system allows is found by asking, halving on each refusal.
+// at most what it holds: a larger pipe means fewer of both.  But a larger
+// pipe is charged to its user's pipe quota for as long as it is open, and
+// once that is spent every new pipe of the user starts small; so a pipe is
+// grown only once a read has found it full, which an idle or slow pipeline
+// never does.  The largest size the system allows is found by asking,
+// halving on each refusal; it is asked for once, granted or not.
 void growpipe(reader &r)
+{
+#if defined(F_SETPIPE_SZ) && defined(F_GETPIPE_SZ)
+	std::size_t have = r.pipesize;
+	r.pipesize = 0;
+	for (std::size_t want = INPUT_CAPACITY; want > have; want /= 2) {
+		int got = fcntl(r.fd, F_SETPIPE_SZ, static_cast<int>(want));
+		if (got > 0) {
+			have = static_cast<std::size_t>(got);
+			break;
+		}
+	}
+	if (have > r.readsize)
+		r.readsize = have > INPUT_CAPACITY ? INPUT_CAPACITY : have;
+#else
+	(void)r;
+#endif
+}
+
+// Where fd is a pipe, reads take as much as it holds, and it is grown after
+// the first read that finds it full.
+void openpipe(reader &r)
 {
 #if defined(F_SETPIPE_SZ) && defined(F_GETPIPE_SZ)
 	int have = fcntl(r.fd, F_GETPIPE_SZ);
 	if (have <= 0)
 		return;
-	for (std::size_t want = INPUT_CAPACITY; want > static_cast<std::size_t>(have); want /= 2) {
-		int got = fcntl(r.fd, F_SETPIPE_SZ, static_cast<int>(want));
-		if (got > 0) {
-			have = got;
-			break;
-		}
-	}
 	auto size = static_cast<std::size_t>(have);
 	r.readsize = size < READ_SIZE ? READ_SIZE : size > INPUT_CAPACITY ? INPUT_CAPACITY : size;
+	if (size < INPUT_CAPACITY)
+		r.pipesize = size;
 #else
 	(void)r;
 #endif
@@ -118,6 +139,8 @@ bool refill(reader &r)
 		for (;;) {
 			ssize_t n = readsome(r);
 			if (n > 0) {
+				if (r.pipesize != 0 && static_cast<std::size_t>(n) >= r.pipesize)
+					growpipe(r);
 				newblock(r, r.buffer, static_cast<std::size_t>(n));
 				return true;
 			}
@@ -146,7 +169,7 @@ void openinput(reader &r, int fd)
 	r.fd = fd;
 	struct stat st;
 	if (fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode))
-		growpipe(r);
+		openpipe(r);
 }
 
 reader &standardinput()

@@ -40,6 +40,7 @@ struct reader {
 	bool ranged;     // pread(2) from next up to last
 	bool frommemory; // memnext and memleft, in pieces of the npieces sizes at pieces
 	std::size_t readsize;
+	std::size_t pipesize; // a pipe's size until it has been grown, else 0
 	long long next;
 	long long last;
 	const unsigned char *memnext;
@@ -52,9 +53,11 @@ struct reader {
 	alignas(64) unsigned char buffer[INPUT_CAPACITY];
 };
 
-// Reads fd from its offset on.  Where it is a pipe, asks for the largest
-// pipe buffer the system allows, up to INPUT_CAPACITY, and takes as much as
-// the pipe holds at each read; a refusal changes nothing else.
+// Reads fd from its offset on.  Where it is a pipe, takes as much as the
+// pipe holds at each read, and after the first read that finds it full asks
+// for the largest pipe buffer the system allows, up to INPUT_CAPACITY, so
+// that only a pipe carrying bulk data is grown; a refusal changes nothing
+// else.
 void openinput(reader &r, int fd);
 // The reader of standard input that every program's main runs on, opened at
 // the first call.

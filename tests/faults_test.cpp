@@ -4,12 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdio>
-#include <fcntl.h>
 #include <string>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <utility>
 
 #include "harness.hpp"
@@ -167,48 +162,5 @@ TEST(faults, input_one_byte_at_a_time)
 		EXPECT_EQ(trickled.out, whole.out);
 		EXPECT_EQ(trickled.status, whole.status);
 		EXPECT_EQ(trickled.err, "");
-	}
-}
-
-// A program that reads a pipe asks for the largest buffer the system allows
-// it, up to a MiB, before its first read; the writer sees it from then on.
-TEST(pipes, buffer_grown_to_the_limit)
-{
-	long long most = 0;
-	if (FILE *f = fopen("/proc/sys/fs/pipe-max-size", "r")) {
-		if (fscanf(f, "%lld", &most) != 1)
-			most = 0;
-		fclose(f);
-	}
-	if (most < (1 << 20))
-		GTEST_SKIP() << "pipe-max-size is below 1 MiB here, or cannot be read";
-	for (const auto &s : subjects) {
-		if (!s.readsinput)
-			continue;
-		SCOPED_TRACE(s.name);
-		std::string command = commandline(s.name) + " >/dev/null";
-		int p[2];
-		ASSERT_EQ(pipe2(p, O_CLOEXEC), 0);
-		pid_t pid = fork();
-		if (pid == 0) {
-			dup2(p[0], STDIN_FILENO);
-			execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
-			_exit(127);
-		}
-		close(p[0]);
-		ASSERT_EQ(fcntl(p[1], F_GETPIPE_SZ), 65536) << "a new pipe is not the usual size";
-		ASSERT_EQ(write(p[1], "x\n", 2), 2);
-		int left = 2;
-		for (int i = 0; i < 10000 && left > 0; i++) {
-			if (ioctl(p[1], FIONREAD, &left) != 0)
-				break;
-			usleep(1000);
-		}
-		EXPECT_EQ(left, 0) << "the program did not read";
-		EXPECT_EQ(fcntl(p[1], F_GETPIPE_SZ), 1 << 20);
-		close(p[1]);
-		int status;
-		waitpid(pid, &status, 0);
-		EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 	}
 }

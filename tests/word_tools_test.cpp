@@ -485,6 +485,10 @@ TEST(wordtree, memory_limits_as_one_pass)
 		auto piped = sitko::test::shell("wordtree", file,
 						"{ cat $F; echo $? > $F.writer; } | (" + cap +
 							"exec $P) 2>/dev/null; echo $?");
+		// Below what the loader needs, the program does not start (a
+		// build that links more libraries needs more).
+		if (one.out == "127\n")
+			continue;
 		for (const auto *r : {&one, &parted, &piped})
 			EXPECT_TRUE(r->out == whole || r->out == "1\n") << r->out.substr(0, 200);
 		if (one.out == whole) {
