@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Writes a deterministic benchmark corpus to standard output.
-// usage: corpus text|separators|random|lines SIZE-IN-BYTES
+// usage: corpus text|separators|random|lines|vocab SIZE-IN-BYTES
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -104,6 +106,101 @@ void textline(std::string &out)
 	out += ".\n";
 }
 
+// The vocab corpus: words of a vocabulary of 2^26, drawn by Zipf's law with
+// exponent 1, so that 256 MiB holds millions of distinct words, as a large
+// body of identifiers or web text does.
+constexpr std::uint64_t VOCAB = 1u << 26;
+// Multiplies a rank modulo a power of 26: coprime with 26, so no two ranks
+// below the modulus meet.
+constexpr std::uint64_t SPREAD = 0x2545f491u;
+static_assert(SPREAD % 2 != 0 && SPREAD % 13 != 0);
+
+std::uint64_t mix(std::uint64_t x)
+{
+	x += 0x9e3779b97f4a7c15u;
+	x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9u;
+	x = (x ^ (x >> 27)) * 0x94d049bb133111ebu;
+	return x ^ (x >> 31);
+}
+
+// Word lengths, one entry per 32nd of the words.
+constexpr unsigned char lengths[32] = {2, 2, 3, 3, 3, 4, 4, 4, 4, 5, 5,  5,  5,  6,  6,  6,
+				       6, 7, 7, 7, 7, 8, 8, 8, 9, 9, 10, 10, 11, 12, 13, 14};
+// First letters of the longer words, about as often as they begin English ones.
+constexpr char initials[] = "ssssccccppptttaaabbddffmmmrrehilnnowggu";
+constexpr char gaps[][4] = {
+	" ",  " ",  " ",   " ",  " ",  " ",  " ",  " ",  " ",  " ",  " ",  " ",   " ",
+	" ",  " ",  " ",   " ",  " ",  " ",  " ",  " ",  " ",  " ",  " ",  " ",   " ",
+	" ",  " ",  " ",   " ",  " ",  " ",  " ",  " ",  " ",  " ",  " ",  " ",   " ",
+	" ",  "\n", "\n",  "\n", "\n", "\n", ", ", ", ", ", ", ". ", ". ", ".\n", " (",
+	") ", ": ", " - ", "/",  "_",  ".",  "\t", "  ", "; ", "=",  "\"", "'",
+};
+static_assert(sizeof gaps / sizeof gaps[0] == 64);
+
+// Appends the word of rank r (0 the most frequent), the same at every draw.
+// Its last letters, six at most, spell r; a hash of r gives its length
+// (frequent words are short), the letters before those, its case and its
+// digits.  No two ranks share a word, even with case and digits set aside.
+void vocabword(std::uint64_t r, std::string &out)
+{
+	std::uint64_t h = mix(r);
+	std::size_t shortest = 2;
+	for (std::uint64_t fits = 26 * 26; r >= fits && shortest < 6; fits *= 26)
+		shortest++;
+	std::size_t longest = std::max<std::size_t>(shortest, 3 + std::bit_width(r + 1) / 2);
+	std::size_t length = std::clamp<std::size_t>(lengths[h & 31], shortest, longest);
+	std::size_t spelt = std::min<std::size_t>(length, 6), free = length - spelt;
+	std::uint64_t modulus = 1;
+	for (std::size_t i = 0; i < spelt; i++)
+		modulus *= 26;
+	std::uint64_t v = (r * SPREAD + 12345) % modulus;
+	char w[32];
+	std::uint64_t bits = h >> 5;
+	for (std::size_t i = 0; i < free; i++, bits = mix(bits))
+		w[i] = i == 0 ? initials[bits % (sizeof initials - 1)]
+			      : static_cast<char>('a' + bits % 26);
+	for (std::size_t i = free; i < length; i++, v /= 26)
+		w[i] = static_cast<char>('a' + v % 26);
+	// The few hundred most frequent words are plain lower case; of the
+	// rest one in sixteen is capitalised, one in eight carries one to three
+	// digits, mostly at its end.
+	bool plain = r < 256;
+	bits = h >> 40;
+	if (!plain && bits % 16 == 0) {
+		w[0] = static_cast<char>(w[0] - 'a' + 'A');
+	} else if (!plain && bits % 64 == 1 && length <= 5) {
+		for (std::size_t i = 0; i < length; i++)
+			w[i] = static_cast<char>(w[i] - 'a' + 'A');
+	}
+	bits >>= 6;
+	std::size_t at = length, digits = 0;
+	if (!plain && bits % 8 == 0) {
+		digits = 1 + (bits >> 3) % 3;
+		if ((bits >> 5) % 4 == 0)
+			at = 1 + (bits >> 7) % (length - 1);
+	}
+	out.append(w, at);
+	for (std::size_t i = 0; i < digits; i++)
+		out += static_cast<char>('0' + (h >> (i * 4)) % 10);
+	out.append(w + at, length - at);
+}
+
+// Appends a word drawn by rank and what follows it: a blank mostly, a
+// newline, punctuation, now and then a number.
+void vocabtoken(std::string &out)
+{
+	double u = static_cast<double>(next() >> 11) / 9007199254740992.0;
+	auto rank =
+		static_cast<std::uint64_t>(std::exp(u * std::log(static_cast<double>(VOCAB) + 1)));
+	vocabword(std::min(rank, VOCAB) - 1, out);
+	std::uint64_t s = next();
+	out += gaps[s % 64];
+	if ((s >> 6) % 64 == 0) {
+		out += std::to_string((s >> 12) % 10000);
+		out += ' ';
+	}
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -123,6 +220,8 @@ int main(int argc, char **argv)
 				textline(out);
 			} else if (strcmp(kind, "separators") == 0) {
 				out += " \t\n"[below(3)];
+			} else if (strcmp(kind, "vocab") == 0) {
+				vocabtoken(out);
 			} else if (strcmp(kind, "random") == 0) {
 				out += static_cast<char>(next() >> 56);
 			} else {
