@@ -147,7 +147,8 @@ void vocabword(std::uint64_t r, std::string &out)
 	std::size_t shortest = 2;
 	for (std::uint64_t fits = 26 * 26; r >= fits && shortest < 6; fits *= 26)
 		shortest++;
-	std::size_t longest = std::max<std::size_t>(shortest, 3 + std::bit_width(r + 1) / 2);
+	std::size_t longest = std::max<std::size_t>(
+		shortest, 3 + static_cast<std::size_t>(std::bit_width(r + 1)) / 2);
 	std::size_t length = std::clamp<std::size_t>(lengths[h & 31], shortest, longest);
 	std::size_t spelt = std::min<std::size_t>(length, 6), free = length - spelt;
 	std::uint64_t modulus = 1;
@@ -175,9 +176,9 @@ void vocabword(std::uint64_t r, std::string &out)
 	bits >>= 6;
 	std::size_t at = length, digits = 0;
 	if (!plain && bits % 8 == 0) {
-		digits = 1 + (bits >> 3) % 3;
+		digits = 1 + static_cast<std::size_t>((bits >> 3) % 3);
 		if ((bits >> 5) % 4 == 0)
-			at = 1 + (bits >> 7) % (length - 1);
+			at = 1 + static_cast<std::size_t>((bits >> 7) % (length - 1));
 	}
 	out.append(w, at);
 	for (std::size_t i = 0; i < digits; i++)
