@@ -162,19 +162,25 @@ void formatheld(finishing &f, std::size_t p)
 	pthread_cond_broadcast(&f.changed);
 }
 
+// With the lock held: formats the next partition within the window, or,
+// with none to take, waits for another thread to get on.
+void formatorwait(finishing &f)
+{
+	std::size_t p = takeformat(f);
+	if (p < PARTITIONS)
+		formatheld(f, p);
+	else
+		pthread_cond_wait(&f.changed, &f.lock);
+}
+
 void *finisher(void *arg)
 {
 	auto &f = *static_cast<finishing *>(arg);
 	if (!sortall(f))
 		return nullptr;
 	pthread_mutex_lock(&f.lock);
-	while (f.nextformat < PARTITIONS) {
-		std::size_t p = takeformat(f);
-		if (p < PARTITIONS)
-			formatheld(f, p);
-		else
-			pthread_cond_wait(&f.changed, &f.lock);
-	}
+	while (f.nextformat < PARTITIONS)
+		formatorwait(f);
 	pthread_mutex_unlock(&f.lock);
 	return nullptr;
 }
@@ -270,13 +276,8 @@ bool treeprint(tnode *root, std::size_t threads)
 	} else if (whole) {
 		for (std::size_t next = 0; next < PARTITIONS; next++) {
 			pthread_mutex_lock(&f.lock);
-			while (!f.formatted[next]) {
-				std::size_t p = takeformat(f);
-				if (p < PARTITIONS)
-					formatheld(f, p);
-				else
-					pthread_cond_wait(&f.changed, &f.lock);
-			}
+			while (!f.formatted[next])
+				formatorwait(f);
 			pthread_mutex_unlock(&f.lock);
 			write(v.parts[next]);
 			pthread_mutex_lock(&f.lock);
