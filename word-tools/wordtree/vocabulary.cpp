@@ -187,7 +187,7 @@ void countbatch(counter &c, vocabulary &v, std::span<const wordref> words)
 		}
 		for (std::size_t i = 0; i < nmissed; i++)
 			stage(c, v, missed[i].word.text, missed[i].word.len, missed[i].hash, 1);
-		if (c.words.used == c.words.limit) {
+		if (c.words.limit != 0 && c.words.used == c.words.limit) {
 			c.sincefull += static_cast<long long>(batch.size());
 			if (c.sincefull >= RELEARN)
 				stagetable(c, v);
