@@ -46,17 +46,11 @@ int sitko::wordtree(reader &in)
 
 int sitko::wordtree(reader &in, std::size_t cpus)
 {
-#if defined(M_ARENA_MAX) && defined(M_MMAP_THRESHOLD) && defined(M_TRIM_THRESHOLD)
+#if defined(M_ARENA_MAX)
 	// The threads allocate little, and seldom: one arena is enough, where
-	// one each would reserve address space that a memory limit counts.  And
-	// memory handed back to the system while other threads run costs each
-	// of them a flush of its address cache, so the tables' memory is kept
-	// until the end.
-	if (cpus > 1) {
+	// one each would reserve address space that a memory limit counts.
+	if (cpus > 1)
 		mallopt(M_ARENA_MAX, 1);
-		mallopt(M_MMAP_THRESHOLD, 32 << 20);
-		mallopt(M_TRIM_THRESHOLD, 1 << 30);
-	}
 #endif
 	tnode *root = nullptr;
 	int status = -1, fd;

@@ -48,9 +48,8 @@ bool newblock(wordtable &t)
 		t.blocks = more;
 		t.blockroom = room;
 	}
-	// A table emptied to be filled again keeps its blocks: giving memory
-	// back to the system while other threads run costs each of them a flush
-	// of its address cache.
+	// A table emptied to be filled again (a thread's counter) keeps its
+	// blocks, which are warm in the cache, rather than ask for new ones.
 	unsigned char *block =
 		t.nblocks < t.kept ? t.blocks[t.nblocks]
 				   : static_cast<unsigned char *>(largearea(blocksize(t.nblocks)));
