@@ -16,9 +16,9 @@ vocabulary nomemoryroot;
 
 constexpr std::size_t BATCH = 256;
 
-// Counts the staged words of partition p into it.
-// Where wait is false and another thread holds the partition, nothing is
-// done, and the result is false.
+// Counts the staged words of partition p into it.  Where wait is false and
+// another thread holds the partition, nothing is done, and the result is
+// false.
 bool mergeinto(vocabulary &v, std::size_t p, unsigned char *const *entries, std::size_t n,
 	       bool wait)
 {
