@@ -4,6 +4,7 @@
 // As in census, the bytes that are counted on their own are tallied a block
 // at a time; the switch then sorts each tallied byte value into its class.
 
+#include "confine.hpp"
 #include "finish.hpp"
 #include "output.hpp"
 #include "programs.hpp"
@@ -54,6 +55,7 @@ int sitko::censuscases(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::censuscases(in), in);
 }

@@ -5,6 +5,7 @@
 // are counted on their own are tallied a block at a time; every other byte
 // is "other".  The counts are 64-bit so that inputs past 2 GiB come out right.
 
+#include "confine.hpp"
 #include "finish.hpp"
 #include "output.hpp"
 #include "programs.hpp"
@@ -37,6 +38,7 @@ int sitko::census(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::census(in), in);
 }

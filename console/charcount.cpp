@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "confine.hpp"
 #include "finish.hpp"
 #include "input.hpp"
 #include "output.hpp"
@@ -68,6 +69,7 @@ int sitko::charcount(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::charcount(in), in);
 }

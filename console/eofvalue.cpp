@@ -2,6 +2,7 @@
 // eofvalue: write the end-of-input value the filters compare against, then 0.
 #include <cstdio>
 
+#include "confine.hpp"
 #include "finish.hpp"
 #include "output.hpp"
 #include "programs.hpp"
@@ -15,6 +16,7 @@ int sitko::eofvalue()
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	sitko::confine(sitko::family::writes);
 	return sitko::finish(sitko::eofvalue());
 }
 #endif

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // linecount: count the newlines of standard input.
 
+#include "confine.hpp"
 #include "finish.hpp"
 #include "output.hpp"
 #include "programs.hpp"
@@ -19,6 +20,7 @@ int sitko::linecount(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::linecount(in), in);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // thermotable: a Fahrenheit-to-Celsius table from 0 to 300 in steps of 20.
 
+#include "confine.hpp"
 #include "finish.hpp"
 #include "output.hpp"
 #include "programs.hpp"
@@ -19,6 +20,7 @@ int sitko::thermotable()
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	sitko::confine(sitko::family::writes);
 	return sitko::finish(sitko::thermotable());
 }
 #endif

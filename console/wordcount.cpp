@@ -6,6 +6,7 @@
 // (inside a word or not) runs in countwords(), a block at a time, and
 // carries its state across blocks.
 
+#include "confine.hpp"
 #include "finish.hpp"
 #include "input.hpp"
 #include "output.hpp"
@@ -28,6 +29,7 @@ int sitko::wordcount(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::wordcount(in), in);
 }

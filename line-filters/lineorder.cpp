@@ -5,6 +5,7 @@
 // gives an error message and status 1 and nothing else is written.
 #include <cstring>
 
+#include "confine.hpp"
 #include "finish.hpp"
 #include "lines.hpp"
 #include "output.hpp"
@@ -86,6 +87,7 @@ int lineorder(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::lineorder(in), in);
 }

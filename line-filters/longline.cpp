@@ -6,6 +6,7 @@
 // come in pieces.  Of several longest lines the first one read is written.
 #include <cstring>
 
+#include "confine.hpp"
 #include "finish.hpp"
 #include "input.hpp"
 #include "newlines.hpp"
@@ -98,6 +99,7 @@ int sitko::longline(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::longline(in), in);
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "classes.hpp"
+#include "confine.hpp"
 #include "finish.hpp"
 #include "getch.hpp"
 #include "getword.hpp"
@@ -97,6 +98,7 @@ int reservedwords(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::reservedwords(in), in);
 }

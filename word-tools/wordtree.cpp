@@ -4,6 +4,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include "confine.hpp"
 #include "count.hpp"
 #include "cpus.hpp"
 #include "fileparts.hpp"
@@ -75,7 +76,9 @@ int sitko::wordtree(reader &in, std::size_t cpus)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
+	// The CPU quota is read from files, which the filter then forbids.
 	std::size_t cpus = sitko::cpusallowed();
+	sitko::confine(sitko::family::threads);
 	sitko::reader &in = sitko::standardinput();
 	return sitko::finish(sitko::wordtree(in, cpus), in);
 }
