@@ -31,20 +31,11 @@
 
 extern char **environ;
 
+using sitko::test::subjects;
+
 namespace {
 
-struct subject {
-	const char *name;
-	bool readsinput;
-};
-
-const subject subjects[] = {
-	{"longline", true},  {"lineorder", true},    {"reservedwords", true}, {"wordtree", true},
-	{"census", true},    {"census-cases", true}, {"charcount", true},     {"linecount", true},
-	{"wordcount", true}, {"thermotable", false}, {"eofvalue", false},
-};
-
-const std::string input = "while (x) break;\n\tzażółć 42 gęślą\r\nb a\n";
+const std::string &input = sitko::test::sampleinput;
 
 // What each attempt comes to under the filter: the error it fails with, or
 // 0 where the filter ends the program with SIGSYS.

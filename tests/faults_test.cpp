@@ -13,19 +13,7 @@ using namespace sitko::test;
 
 namespace {
 
-struct subject {
-	const char *name;
-	bool readsinput;
-};
-
-const subject subjects[] = {
-	{"longline", true},  {"lineorder", true},    {"reservedwords", true}, {"wordtree", true},
-	{"census", true},    {"census-cases", true}, {"charcount", true},     {"linecount", true},
-	{"wordcount", true}, {"thermotable", false}, {"eofvalue", false},
-};
-
-// Something every program has a report for, keywords included.
-const std::string input = "while (x) break;\n\tzażółć 42 gęślą\r\nb a\n";
+const std::string &input = sampleinput;
 
 } // namespace
 

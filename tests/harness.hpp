@@ -8,6 +8,21 @@
 
 namespace sitko::test {
 
+// The eleven programs, and whether each reads its input.
+struct subject {
+	const char *name;
+	bool readsinput;
+};
+
+inline constexpr subject subjects[] = {
+	{"longline", true},  {"lineorder", true},    {"reservedwords", true}, {"wordtree", true},
+	{"census", true},    {"census-cases", true}, {"charcount", true},     {"linecount", true},
+	{"wordcount", true}, {"thermotable", false}, {"eofvalue", false},
+};
+
+// Something every program has a report for, keywords included.
+inline const std::string sampleinput = "while (x) break;\n\tzażółć 42 gęślą\r\nb a\n";
+
 enum class source {
 	file,         // a regular file holding the input
 	ignoredchild, // the same, and SIGCHLD left ignored, as some parents leave it

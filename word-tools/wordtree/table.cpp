@@ -138,7 +138,7 @@ bool grow(wordtable &t, hashkey key)
 			j = (j + 1) & t.mask;
 		t.slots[j] = old[i];
 	}
-	freeslots(old, oldcount);
+	freeslots(old);
 	return true;
 }
 
@@ -169,7 +169,7 @@ std::uint64_t *newslots(std::size_t count)
 	return static_cast<std::uint64_t *>(p);
 }
 
-void freeslots(std::uint64_t *slots, std::size_t)
+void freeslots(std::uint64_t *slots)
 {
 	free(slots);
 }
@@ -356,7 +356,7 @@ void cleartable(wordtable &t)
 
 void freetable(wordtable &t)
 {
-	freeslots(t.slots, t.mask + 1);
+	freeslots(t.slots);
 	for (std::size_t i = 0; i < t.kept; i++)
 		free(t.blocks[i]);
 	free(t.blocks);

@@ -155,7 +155,7 @@ void freetable(wordtable &t);
 // Memory for large areas and for slots, null when there is none.
 void *largearea(std::size_t size);
 std::uint64_t *newslots(std::size_t count);
-void freeslots(std::uint64_t *slots, std::size_t count);
+void freeslots(std::uint64_t *slots);
 
 } // namespace sitko
 
