@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "harness.hpp"
@@ -33,6 +34,10 @@ std::string count(const char *name)
 
 TEST(huge_input, counters)
 {
+	if (std::getenv("SITKO_SLOW_TESTS") == nullptr)
+		GTEST_SKIP()
+			<< "5 GiB through three programs takes a minute: set SITKO_SLOW_TESTS=1 "
+			   "(ctest --preset slow does)";
 	// The input ends in the middle of a line, with "ab".
 	const long long lines = SIZE / LINE;
 	const long long words = 2 * lines + 1;

@@ -9,7 +9,8 @@
 #   embed       a C++17 parent with a demo target of its own embeds the tree
 #               with add_subdirectory, without GoogleTest and with CI=true;
 #               nothing of the suite installs with it unless asked, and then
-#               absolute install directories work
+#               absolute install directories work; SITKO_PROGRAMS=OFF builds
+#               the libraries alone
 # A cross build hands its toolchain file and emulator on to the consumer.
 # usage: package_test.sh builddir sourcedir cxx mode toolchain [emulator...]
 set -eu
@@ -23,6 +24,8 @@ shift 5
 expected='-42 marzec 1 2,7'
 
 [ "$mode" != pkg-config ] || need pkg-config pkg-config
+[ "$mode" != embed ] || [ -n "${SITKO_SLOW_TESTS:-}" ] ||
+	skip "building the suite inside another project takes half a minute: set SITKO_SLOW_TESTS=1 (ctest --preset slow does)"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -66,8 +69,14 @@ cmake)
 pkg-config)
 	cmake --install "$build" --prefix "$prefix" >/dev/null
 	pc=$(find "$prefix" -name sitko.pc)
-	flags=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --cflags --libs sitko)
+	export PKG_CONFIG_PATH="${pc%/*}"
+	flags=$(pkg-config --cflags --libs sitko)
 	case $flags in *-std=*) fail "sitko.pc imposes a standard: $flags" ;; esac
+	# Where the prefix is the system's, as /usr is, nothing is left to add.
+	system=$(PKG_CONFIG_SYSTEM_INCLUDE_PATH=$prefix/include pkg-config --cflags sitko)
+	[ -z "$system" ] || fail "sitko.pc adds $system to a system install"
+	one=$(pkg-config --libs sitko-calword | xargs)
+	[ "$one" = "-L${pc%/pkgconfig/*} -lsitko_calword" ] || fail "sitko-calword.pc: $one"
 	# shellcheck disable=SC2086
 	"$cxx" -std=c++17 -DSITKO_EXPECT_CPLUSPLUS=201703L -o "$work/consumer" \
 	       "$source/tests/consumer/main.cpp" $flags
@@ -94,6 +103,12 @@ embed)
 	grep -q "^prefix=$work/rel" "$work/abs/lib/pkgconfig/sitko.pc" || fail "sitko.pc: $(cat "$work/abs/lib/pkgconfig/sitko.pc")"
 	manifested "$work/abs" "$work/parent/install_manifest.txt"
 	manifested "$work/rel" "$work/parent/install_manifest.txt"
+	# The libraries alone, for a parent that wants nothing else.
+	CI=true configure -S "$source/tests/parent" -B "$work/libs" -DSITKO_SOURCE="$source" \
+	          -DSITKO_PROGRAMS=OFF > "$work/log" 2>&1 || fail "configure, libraries only: $(cat "$work/log")"
+	cmake --build "$work/libs" -j2 > "$work/log" 2>&1 || fail "build, libraries only: $(cat "$work/log")"
+	[ "$("$@" "$work/libs/demo")" = "$expected" ] || fail "the demo built with the libraries only"
+	[ ! -e "$work/libs/sitko/bin" ] || fail "programs built with SITKO_PROGRAMS=OFF: $(ls "$work/libs/sitko/bin")"
 	;;
 esac
 [ "$got" = "$expected" ] || fail "the consumer wrote '$got'"
