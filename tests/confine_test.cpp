@@ -106,19 +106,6 @@ struct launch {
 	bool stops = false; // stopped and continued while it runs
 };
 
-int memoryfile(const std::string &bytes)
-{
-	int fd = memfd_create("input", MFD_CLOEXEC);
-	for (std::size_t done = 0; done < bytes.size();) {
-		ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-		if (n <= 0)
-			std::abort();
-		done += static_cast<std::size_t>(n);
-	}
-	lseek(fd, 0, SEEK_SET);
-	return fd;
-}
-
 outcome start(const launch &l)
 {
 	signal(SIGPIPE, SIG_IGN);
@@ -134,7 +121,9 @@ outcome start(const launch &l)
 		if (file < 0 || l.input != last) {
 			if (file >= 0)
 				close(file);
-			file = memoryfile(l.input);
+			file = sitko::test::inputfile(l.input);
+			// Kept open across runs, so no program inherits it.
+			fcntl(file, F_SETFD, FD_CLOEXEC);
 			last = l.input;
 		}
 		in[0] = open(("/proc/self/fd/" + std::to_string(file)).c_str(),

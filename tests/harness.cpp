@@ -14,8 +14,6 @@
 
 namespace sitko::test {
 
-namespace {
-
 int inputfile(std::string_view input)
 {
 	int fd = memfd_create("input", 0);
@@ -29,6 +27,8 @@ int inputfile(std::string_view input)
 	lseek(fd, 0, SEEK_SET);
 	return fd;
 }
+
+namespace {
 
 void drain(int &fd, std::string &into, std::size_t most = 65536)
 {

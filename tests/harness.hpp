@@ -49,6 +49,9 @@ struct outcome {
 	int signal = 0;  // the signal that ended it, or 0
 };
 
+// A memory file holding input, its offset at the start.
+int inputfile(std::string_view input);
+
 // A name is a program of the suite; a path (with a slash) is taken as it is.
 std::string program(std::string_view name);
 // The program's path as a shell would start it, behind the emulator if any.
