@@ -148,16 +148,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 		return n * static_cast<long long>(sizes[i % nsizes]) / 256;
 	};
 	std::size_t nparts = 2 + sizes[0] % 5, choice = sizes[1 % nsizes] % 3;
-	// Counters of a few words, now and then, so that words meet in the
-	// partitions from several threads even in a short input.
-	std::size_t counterwords = sizes[8 % nsizes] % 2 ? 0 : 1 + sizes[9 % nsizes] % 8;
+	// Buffers of a few words now and then, so that words are sent between
+	// threads even in a short input, and tables that fill, so that the
+	// threads stop and leave the rest to one.
+	sitko::test::tightness tight = {sizes[8 % nsizes] % 2 ? 0 : 1 + sizes[9 % nsizes] % 8,
+					sizes[10 % nsizes] % 3 ? 0 : 1 + sizes[11 % nsizes] % 64};
 	if (!sitko::test::rangesasplain(data, n, nparts, choice == 1 ? at(2) : NEVER,
-					choice == 2 ? at(3) : NEVER, counterwords))
+					choice == 2 ? at(3) : NEVER, tight))
 		abort();
 	std::size_t workers = 1 + sizes[4 % nsizes] % 3, handoff = sizes[5 % nsizes];
 	std::size_t failpiece = sizes[6 % nsizes] % 2 ? sizes[7 % nsizes] : SIZE_MAX;
 	if (!sitko::test::streamasplain(data, size, std::span(sizes.data(), nsizes), failpiece,
-					workers, handoff, counterwords))
+					workers, handoff, tight))
 		abort();
 #endif
 	return 0;

@@ -393,27 +393,31 @@ TEST(wordtree, parts_as_one_pass)
 		{"failing near the end", NEVER, size - 3},
 		{"shrunk, then failing past its end", size / 2, size / 2 + 10},
 	};
-	// Counters of a few words empty into the partitions all the time; those
-	// of the usual size, seldom.
-	const std::size_t counterwords[] = {0, 3};
+	// Buffers of a few words are sent all the time, those of the usual
+	// size seldom; tables that fill stop the threads at once, or late, and
+	// leave the rest to this one.
+	const sitko::test::tightness tight[] = {{0, 0}, {1, 0}, {0, 1}, {1, 700}};
 	for (std::size_t n : nparts)
 		for (const auto &f : files)
-			for (std::size_t words : counterwords)
+			for (auto t : tight)
 				EXPECT_TRUE(sitko::test::rangesasplain(bytes, size, n, f.shrunk,
-								       f.failat, words))
-					<< f.label << ", " << n << " parts, counters of " << words;
+								       f.failat, t))
+					<< f.label << ", " << n << " parts, buffers of "
+					<< t.sendsize << ", tables of " << t.tablelimit;
 
 	const std::size_t whole[] = {0}, uneven[] = {3, 1, 700, 2, 4096};
 	const std::span<const std::size_t> piecings[] = {whole, uneven};
 	const std::size_t failpieces[] = {SIZE_MAX, 0, 4, 60};
 	const std::size_t handoffs[] = {1, 300, 5000};
-	for (std::size_t workers = 1; workers <= sitko::cpusallowed() + 1; workers++)
+	const std::size_t crews[] = {1, 2, 3, 16, sitko::MAX_THREADS};
+	std::size_t round = 0;
+	for (std::size_t workers : crews)
 		for (auto pieces : piecings)
 			for (std::size_t fail : failpieces)
 				for (std::size_t handoff : handoffs)
 					EXPECT_TRUE(sitko::test::streamasplain(
 						bytes, input.size(), pieces, fail, workers, handoff,
-						counterwords[handoff % 2]))
+						tight[round++ % 4]))
 						<< workers << " threads, " << pieces.size()
 						<< " piece sizes, failing at " << fail
 						<< ", blocks of " << handoff;

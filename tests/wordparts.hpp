@@ -84,18 +84,24 @@ inline bool openrest(reader &r, long long from, const void *context)
 	return true;
 }
 
-// A vocabulary whose counters hold at most counterwords words before they
-// empty into it (0 for as many as usual), so that small inputs meet every
-// step of counting.
-inline tnode *smallcounters(std::size_t counterwords)
+// How tight the threads are held, so that small inputs meet every step of
+// counting: buffers of sendsize bytes between threads (0 for the usual), and
+// tables that take tablelimit words (0 for no limit) before the threads stop
+// as if memory ran out, and leave the rest to one.
+struct tightness {
+	std::size_t sendsize, tablelimit;
+};
+
+inline tnode *tightvocabulary(tightness t)
 {
-	return counterwords == 0 ? nullptr : newvocabulary(counterwords);
+	return t.sendsize == 0 && t.tablelimit == 0 ? nullptr
+						    : newvocabulary(t.sendsize, t.tablelimit);
 }
 
 // Counting a file of size bytes in nparts parts, and the rest as wordtree
 // reads it, gives the report and status of one pass.
 inline bool rangesasplain(const unsigned char *bytes, long long size, std::size_t nparts,
-			  long long shrunk, long long failat, std::size_t counterwords = 0)
+			  long long shrunk, long long failat, tightness tight = {})
 {
 	memoryfile file = {bytes, size, shrunk, failat};
 	long long stop = std::min({size, shrunk, failat});
@@ -104,7 +110,7 @@ inline bool rangesasplain(const unsigned char *bytes, long long size, std::size_
 	int status = -1;
 	std::string report = written([&] {
 		static reader rest;
-		tnode *root = smallcounters(counterwords);
+		tnode *root = tightvocabulary(tight);
 		status = countfile({openslice, openrest, &file}, 0, size, nparts, rest, root);
 		restfailed = inputfailed(rest);
 		treeprint(root, nparts);
@@ -121,7 +127,7 @@ inline bool rangesasplain(const unsigned char *bytes, long long size, std::size_
 // report and status of one pass.
 inline bool streamasplain(const unsigned char *bytes, std::size_t n,
 			  std::span<const std::size_t> pieces, std::size_t failpiece,
-			  std::size_t nworkers, std::size_t handoff, std::size_t counterwords = 0)
+			  std::size_t nworkers, std::size_t handoff, tightness tight = {})
 {
 	std::size_t delivered = 0, i = 0;
 	for (; i < failpiece && delivered < n; i++) {
@@ -137,7 +143,7 @@ inline bool streamasplain(const unsigned char *bytes, std::size_t n,
 		static reader in;
 		openmemory(in, bytes, n, pieces);
 		failmemory(in, failpiece);
-		tnode *root = countstream(in, nworkers, handoff, smallcounters(counterwords));
+		tnode *root = countstream(in, nworkers, handoff, tightvocabulary(tight));
 		streamfailed = inputfailed(in);
 		treeprint(root, nworkers);
 	});

@@ -8,38 +8,21 @@
 
 namespace sitko {
 
-namespace {
-
 static_assert(LIMIT == WORD_CAPACITY - 1);
 
-constexpr std::size_t BATCH = 256;
-
-} // namespace
-
-void countreader(reader &in, counter &c, vocabulary &v, const std::atomic<bool> *stop)
+void countreader(reader &in, wordscan &scan, vocabulary &v)
 {
-	wordscan scan = {};
 	wordref batch[BATCH];
-	while (std::size_t n = takewords(in, scan, letterwords, LIMIT, batch)) {
-		countbatch(c, v, std::span(batch, n));
-		if (stop != nullptr && stop->load(std::memory_order_relaxed))
-			break;
-	}
+	while (std::size_t n = takewords(in, scan, letterwords, LIMIT, batch))
+		countwords(v, std::span(batch, n));
 }
 
 tnode *countinput(reader &in, tnode *root)
 {
 	if (root == nullptr)
 		root = newvocabulary();
-	countreader(in, root->own, *root, nullptr);
-	return root;
-}
-
-tnode *addwords(tnode *root, std::span<const wordref> words)
-{
-	if (root == nullptr)
-		root = newvocabulary();
-	countbatch(root->own, *root, words);
+	wordscan scan = {};
+	countreader(in, scan, *root);
 	return root;
 }
 
@@ -50,7 +33,8 @@ tnode *addtree(tnode *root, const char *word)
 	unsigned char padded[WORD_LIMIT + WORD_SLACK] = {};
 	std::size_t len = strnlen(word, WORD_LIMIT);
 	memcpy(padded, word, len);
-	countone(root->own, *root, padded, len);
+	const wordref w = {padded, len};
+	countwords(*root, std::span(&w, 1));
 	return root;
 }
 

@@ -2,13 +2,11 @@
 #include "fileparts.hpp"
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
 
 #include "count.hpp"
 #include "cuts.hpp"
-#include "threads.hpp"
+#include "owners.hpp"
 #include "vocabulary.hpp"
 
 namespace sitko {
@@ -20,37 +18,29 @@ namespace {
 constexpr long long CUT_SEARCH = 1LL << 20;
 constexpr std::size_t LOOK = 4096;
 
-// One part of the file: the reader it is counted from, and what it found.
+// The bytes of the file that the partitions' words were weighed in.
+constexpr long long SAMPLE = 4LL << 20;
+
 struct part {
-	reader in;
-	counter words;
-	vocabulary *v;
 	long long from, to;
-	std::atomic<bool> *stop; // some part stopped short
-	bool started;
-	pthread_t thread;
 };
 
-part *newpart(vocabulary *v, std::atomic<bool> *stop, std::size_t threads)
+struct parts {
+	const filesource *f;
+	part at[MAX_THREADS];
+};
+
+void openpart(reader &r, void *item, void *context)
 {
-	constexpr std::size_t size =
-		(sizeof(part) + alignof(part) - 1) / alignof(part) * alignof(part);
-	auto *p = static_cast<part *>(aligned_alloc(alignof(part), size));
-	if (p == nullptr)
-		return nullptr;
-	newcounter(p->words, *v, threads);
-	p->v = v;
-	p->from = p->to = 0;
-	p->stop = stop;
-	p->started = false;
-	return p;
+	const auto &p = *static_cast<const part *>(item);
+	const filesource &f = *static_cast<const parts *>(context)->f;
+	f.range(r, p.from, p.to, f.context);
 }
 
-void freepart(part *p)
+bool readwhole(reader &r, void *item, void *)
 {
-	if (p != nullptr)
-		freecounter(p->words);
-	free(p);
+	const auto &p = *static_cast<const part *>(item);
+	return !inputfailed(r) && static_cast<long long>(inputtaken(r)) >= p.to - p.from;
 }
 
 // Up to n bytes of the file from offset at, read through r; how many there
@@ -108,41 +98,30 @@ long long boundarybefore(const filesource &f, reader &r, long long at, long long
 	return -1;
 }
 
-void countrange(part &p)
-{
-	countreader(p.in, p.words, *p.v, p.stop);
-	flushcounter(p.words, *p.v);
-	if (inputfailed(p.in) || static_cast<long long>(inputtaken(p.in)) < p.to - p.from)
-		p.stop->store(true);
-}
-
-void *rangethread(void *arg)
-{
-	countrange(*static_cast<part *>(arg));
-	return nullptr;
-}
-
 // Cuts the file into parts and counts them; the end of the last part, or
 // -1 where it could not be cut in two or more.
 long long countparts(const filesource &f, long long from, long long to, std::size_t nparts,
-		     vocabulary *v, std::atomic<bool> &stop)
+		     vocabulary &v, halt &why)
 {
-	nparts = std::min(nparts, MAX_THREADS);
 	if (nparts < 2 || to - from < static_cast<long long>(nparts))
 		return -1;
-	part *parts[MAX_THREADS] = {};
-	parts[0] = newpart(v, &stop, nparts);
-	if (parts[0] == nullptr)
+	parts ps = {&f, {}};
+	crew *c = newcrew(v, nparts, {openpart, readwhole, nullptr, &ps});
+	if (c == nullptr)
 		return -1;
-	reader &look = parts[0]->in;
+	reader &look = crewreader(*c, 0);
+	std::uint32_t weight[PARTITIONS];
+	f.range(look, from, std::min(to, from + SAMPLE), f.context);
+	sampleweights(look, weight);
+	nparts = startcrew(*c, 1, weight);
 	long long cuts[MAX_THREADS + 1];
 	std::size_t k = 0;
 	cuts[0] = from;
 	long long step = (to - from) / static_cast<long long>(nparts);
 	for (std::size_t i = 1; i < nparts; i++) {
-		long long c = boundaryafter(f, look, from + step * static_cast<long long>(i), to);
-		if (c > cuts[k] && c < to)
-			cuts[++k] = c;
+		long long cut = boundaryafter(f, look, from + step * static_cast<long long>(i), to);
+		if (cut > cuts[k] && cut < to)
+			cuts[++k] = cut;
 	}
 	// The last part ends where no word goes on, so a word that runs on
 	// into bytes the file gains is read whole.
@@ -152,36 +131,21 @@ long long countparts(const filesource &f, long long from, long long to, std::siz
 		n = k;
 		last = cuts[k];
 	}
-	for (std::size_t i = 1; i < n; i++) {
-		parts[i] = newpart(v, &stop, nparts);
-		if (parts[i] == nullptr) {
-			n = i;
-			last = cuts[i];
-		}
-	}
 	if (n < 2) {
-		for (part *p : parts)
-			freepart(p);
+		closecrew(*c);
+		runworker(*c, 0);
+		endcrew(c);
+		shareout(v, 1, weight);
 		return -1;
 	}
 	cuts[n] = last;
 	for (std::size_t i = 0; i < n; i++) {
-		part &p = *parts[i];
-		p.from = cuts[i];
-		p.to = cuts[i + 1];
-		f.range(p.in, p.from, p.to, f.context);
+		ps.at[i] = {cuts[i], cuts[i + 1]};
+		handitem(*c, i, &ps.at[i]);
 	}
-	for (std::size_t i = 1; i < n; i++)
-		parts[i]->started = startthread(parts[i]->thread, rangethread, parts[i]);
-	countrange(*parts[0]);
-	for (std::size_t i = 1; i < n; i++) {
-		if (parts[i]->started)
-			pthread_join(parts[i]->thread, nullptr);
-		else
-			countrange(*parts[i]);
-	}
-	for (part *p : parts)
-		freepart(p);
+	closecrew(*c);
+	runworker(*c, 0);
+	why = endcrew(c);
 	return last;
 }
 
@@ -192,11 +156,13 @@ int countfile(const filesource &f, long long from, long long size, std::size_t n
 {
 	if (root == nullptr)
 		root = newvocabulary();
-	std::atomic<bool> stop{false};
-	long long end = countparts(f, from, size, nparts, root, stop);
+	halt why = halt::no;
+	long long end = outofmemory(root) ? -1 : countparts(f, from, size, nparts, *root, why);
 	if (end < 0)
 		return -1;
-	if (stop.load() || outofmemory(root)) {
+	// Where memory ran out, the crew's leftovers were counted on this
+	// thread, which goes on from there.
+	if (why == halt::shortread) {
 		dropwords(root);
 		root = nullptr;
 		end = from;

@@ -57,16 +57,7 @@ std::size_t formatline(char *line, const unsigned char *r)
 	return n;
 }
 
-void letgo(partition &p)
-{
-	freesorted(p.sorted);
-	freetable(p.words);
-	p.ordered = nullptr;
-	p.nordered = 0;
-}
-
-// Makes the lines of a sorted partition, where there is room for them, and
-// lets go of its words.
+// Makes the lines of a sorted partition, where there is room for them.
 void format(partition &p)
 {
 	std::size_t size = 0;
@@ -85,7 +76,6 @@ void format(partition &p)
 	}
 	p.text = text;
 	p.textsize = n;
-	letgo(p);
 }
 
 void write(partition &p)
@@ -99,47 +89,64 @@ void write(partition &p)
 	char line[24 + WORD_LIMIT];
 	for (std::size_t i = 0; i < p.nordered; i++)
 		putbytes(line, formatline(line, p.ordered[i].record));
-	letgo(p);
 }
 
 struct finishing {
 	vocabulary &v;
-	bool shares;        // the partitions' words are shares of own's
 	std::size_t window; // how far the lines may be made ahead of the writing
-	std::atomic<std::size_t> nextsort;
+	std::atomic<std::size_t> nextgather, nextsort;
 	std::atomic<bool> failed;
 	pthread_mutex_t lock;
 	pthread_cond_t changed;
-	std::size_t sorting; // threads still sorting
+	std::size_t threads;    // threads at work
+	std::size_t arrived[2]; // threads done with gathering, with sorting
 	std::size_t nextformat;
 	std::size_t written;
 	bool formatted[PARTITIONS];
 };
 
-void sortpartition(finishing &f, partition &p)
+// Takes the words of table k for sorting, and points each partition it
+// holds at its own.
+void gather(finishing &f, std::size_t k)
 {
-	if (f.shares) {
-		sortentries(p.ordered, p.nordered);
-	} else if (sortwords(p.words, p.sorted)) {
-		p.ordered = p.sorted.entries;
-		p.nordered = p.sorted.n;
-	} else {
+	vocabulary &v = f.v;
+	sortedwords &s = v.sorted[k];
+	if (!gatherwords(v.tables[k], s)) {
 		f.failed.store(true);
+		return;
+	}
+	std::size_t start[PARTITIONS + 1];
+	bucketwords(s.entries, s.n, start);
+	for (std::size_t p = 0; p < PARTITIONS; p++) {
+		if (start[p + 1] > start[p]) {
+			v.parts[p].ordered = s.entries + start[p];
+			v.parts[p].nordered = start[p + 1] - start[p];
+		}
 	}
 }
 
-// Sorts partitions until none is left, then waits for every thread to be
-// done with sorting; false where memory ran out for any of them.
-bool sortall(finishing &f)
+// Waits for every thread to be done with a phase.
+void meet(finishing &f, std::size_t phase)
 {
-	for (std::size_t p; (p = f.nextsort.fetch_add(1)) < PARTITIONS;)
-		sortpartition(f, f.v.parts[p]);
 	pthread_mutex_lock(&f.lock);
-	if (--f.sorting == 0)
-		pthread_cond_broadcast(&f.changed);
-	while (f.sorting > 0)
+	f.arrived[phase]++;
+	pthread_cond_broadcast(&f.changed);
+	while (f.arrived[phase] < f.threads)
 		pthread_cond_wait(&f.changed, &f.lock);
 	pthread_mutex_unlock(&f.lock);
+}
+
+// Gathers the tables, then sorts the partitions, each phase on every thread
+// until none is left; false where memory ran out for any of them.
+bool sortall(finishing &f)
+{
+	for (std::size_t k; (k = f.nextgather.fetch_add(1)) < f.v.ntables;)
+		gather(f, k);
+	meet(f, 0);
+	if (!f.failed.load())
+		for (std::size_t p; (p = f.nextsort.fetch_add(1)) < PARTITIONS;)
+			sortentries(f.v.parts[p].ordered, f.v.parts[p].nordered);
+	meet(f, 1);
 	return !f.failed.load();
 }
 
@@ -185,27 +192,11 @@ void *finisher(void *arg)
 	return nullptr;
 }
 
-// Where one thread counted every word, they are all in its counter's table:
-// they are shared out to the partitions by the partitions' own rule.
-bool shareout(vocabulary &v)
-{
-	sortedwords &s = v.ownsorted;
-	if (!gatherwords(v.own.words, s))
-		return false;
-	std::size_t start[PARTITIONS + 1];
-	bucketwords(s.entries, s.n, start);
-	for (std::size_t p = 0; p < PARTITIONS; p++) {
-		v.parts[p].ordered = s.entries + start[p];
-		v.parts[p].nordered = start[p + 1] - start[p];
-	}
-	return true;
-}
-
 // One thread, one table: its words sorted whole and written straight.
 bool writeall(vocabulary &v)
 {
-	sortedwords &s = v.ownsorted;
-	bool sorted = gatherwords(v.own.words, s);
+	sortedwords &s = v.sorted[0];
+	bool sorted = gatherwords(v.tables[0], s);
 	if (sorted) {
 		sortentries(s.entries, s.n);
 		char line[24 + WORD_LIMIT];
@@ -226,32 +217,26 @@ bool treeprint(tnode *root, std::size_t threads)
 	if (root == nullptr)
 		return true;
 	vocabulary &v = *root;
-	if (!outofmemory(&v) && (v.own.nstaged > 0 || partitioned(v)))
-		flushcounter(v.own, v);
-	std::size_t words = v.own.words.used;
-	for (const partition &p : v.parts)
-		words += p.words.used;
+	std::size_t words = 0;
+	for (std::size_t k = 0; k < v.ntables; k++)
+		words += v.tables[k].used;
 	threads = std::clamp<std::size_t>(threads, 1, 1 + words / WORDS_PER_THREAD);
-	// Where one table holds every word: on one thread they are sorted
-	// whole, and on more, shared out to the partitions.
-	bool shares = !partitioned(v);
-	if (!outofmemory(&v) && shares && threads == 1)
-		return writeall(v);
-	if (!outofmemory(&v) && shares && v.own.words.used > 0 && !shareout(v))
-		v.nomemory.store(true);
 	if (outofmemory(&v)) {
 		dropwords(root);
 		return false;
 	}
+	if (threads == 1 && v.ntables == 1)
+		return writeall(v);
 
 	finishing f = {v,
-		       shares,
 		       threads + 2,
+		       {0},
 		       {0},
 		       {false},
 		       PTHREAD_MUTEX_INITIALIZER,
 		       PTHREAD_COND_INITIALIZER,
 		       1,
+		       {},
 		       0,
 		       0,
 		       {}};
@@ -259,11 +244,12 @@ bool treeprint(tnode *root, std::size_t threads)
 	std::size_t started = 0;
 	for (std::size_t i = 1; i < threads && i < MAX_THREADS; i++) {
 		pthread_mutex_lock(&f.lock);
-		f.sorting++;
+		f.threads++;
 		pthread_mutex_unlock(&f.lock);
 		if (!startthread(crew[started], finisher, &f)) {
 			pthread_mutex_lock(&f.lock);
-			f.sorting--;
+			f.threads--;
+			pthread_cond_broadcast(&f.changed);
 			pthread_mutex_unlock(&f.lock);
 			break;
 		}

@@ -103,7 +103,7 @@ bool gatherwords(wordtable &t, sortedwords &s)
 		}
 	}
 	if (!inslots) {
-		freeslots(t.slots);
+		free(t.slots);
 		t.slots = nullptr;
 		t.mask = 0;
 	}

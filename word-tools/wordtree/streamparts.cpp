@@ -4,10 +4,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <pthread.h>
 
 #include "count.hpp"
 #include "cuts.hpp"
-#include "threads.hpp"
+#include "owners.hpp"
 #include "vocabulary.hpp"
 
 namespace sitko {
@@ -19,7 +20,7 @@ namespace {
 constexpr std::size_t LEAST_HANDOFF = 256;
 constexpr std::size_t MAX_SLOTS = MAX_THREADS + 2;
 
-// The blocks a stream is handed out in, and the threads' queue of them.
+// The blocks a stream is handed out in.
 struct slot {
 	unsigned char *bytes;
 	std::size_t n;
@@ -27,115 +28,104 @@ struct slot {
 
 struct stream {
 	pthread_mutex_t lock;
-	pthread_cond_t work; // a block is waiting, or the input is done
-	pthread_cond_t room; // a slot is free
-	slot *ready[MAX_SLOTS];
-	std::size_t head, nready;
+	pthread_cond_t room; // a slot is free, or the crew has stopped
 	slot *spare[MAX_SLOTS];
 	std::size_t nspare;
-	bool done;
-	vocabulary *v;
 	slot slots[MAX_SLOTS];
 };
 
-// A counting thread: its reader of the blocks it takes, and its counter.
-struct worker {
-	reader in;
-	counter words;
-	stream *s;
-	pthread_t thread;
-};
-
-void countslot(reader &in, counter &c, vocabulary &v, const slot &b)
+void openslot(reader &r, void *item, void *)
 {
-	openmemory(in, b.bytes, b.n);
-	countreader(in, c, v, nullptr);
+	const auto &b = *static_cast<const slot *>(item);
+	openmemory(r, b.bytes, b.n);
 }
 
-void giveback(stream &s, slot *b)
+bool giveback(reader &, void *item, void *context)
 {
+	auto &s = *static_cast<stream *>(context);
 	pthread_mutex_lock(&s.lock);
-	s.spare[s.nspare++] = b;
+	s.spare[s.nspare++] = static_cast<slot *>(item);
 	pthread_cond_signal(&s.room);
 	pthread_mutex_unlock(&s.lock);
+	return true;
 }
 
-void *streamthread(void *arg)
+void wakereader(void *context)
 {
-	worker &w = *static_cast<worker *>(arg);
-	stream &s = *w.s;
-	for (;;) {
-		pthread_mutex_lock(&s.lock);
-		while (s.nready == 0 && !s.done)
-			pthread_cond_wait(&s.work, &s.lock);
-		if (s.nready == 0) {
-			pthread_mutex_unlock(&s.lock);
-			break;
-		}
-		slot *b = s.ready[s.head];
-		s.head = (s.head + 1) % MAX_SLOTS;
-		s.nready--;
-		pthread_mutex_unlock(&s.lock);
-		countslot(w.in, w.words, *s.v, *b);
-		giveback(s, b);
-	}
-	flushcounter(w.words, *s.v);
-	return nullptr;
+	auto &s = *static_cast<stream *>(context);
+	pthread_mutex_lock(&s.lock);
+	pthread_cond_broadcast(&s.room);
+	pthread_mutex_unlock(&s.lock);
 }
 
 // What reads a stream and hands its blocks out.
 struct handing {
 	stream &s;
-	reader *self; // counts where no thread could be started
-	worker *workers[MAX_THREADS];
-	std::size_t nworkers, started;
+	vocabulary &v;
+	reader &self; // counts the blocks where there is no crew
+	crew *c;
+	std::size_t nworkers;
 };
 
-slot *takespare(stream &s)
+bool crewstopped(const handing &h)
 {
-	pthread_mutex_lock(&s.lock);
-	while (s.nspare == 0)
-		pthread_cond_wait(&s.room, &s.lock);
-	slot *b = s.spare[--s.nspare];
-	pthread_mutex_unlock(&s.lock);
-	return b;
+	return h.c != nullptr && crewhalted(*h.c) != halt::no;
 }
 
-void startworkers(handing &h)
+// A crew that stopped for want of memory is ended, and what it left is
+// counted here; the blocks from then on are counted here too.
+void endstopped(handing &h)
 {
-	for (std::size_t i = 0; i < h.nworkers; i++) {
-		constexpr std::size_t size =
-			(sizeof(worker) + alignof(worker) - 1) / alignof(worker) * alignof(worker);
-		auto *w = static_cast<worker *>(aligned_alloc(alignof(worker), size));
-		if (w == nullptr)
-			break;
-		newcounter(w->words, *h.s.v, h.nworkers);
-		w->s = &h.s;
-		if (!startthread(w->thread, streamthread, w)) {
-			free(w);
-			break;
-		}
-		h.workers[h.started++] = w;
+	if (crewstopped(h)) {
+		endcrew(h.c);
+		h.c = nullptr;
 	}
-	h.nworkers = h.started;
+}
+
+slot *takespare(handing &h)
+{
+	stream &s = h.s;
+	for (;;) {
+		pthread_mutex_lock(&s.lock);
+		while (s.nspare == 0 && !crewstopped(h))
+			pthread_cond_wait(&s.room, &s.lock);
+		slot *b = s.nspare > 0 ? s.spare[--s.nspare] : nullptr;
+		pthread_mutex_unlock(&s.lock);
+		if (b != nullptr)
+			return b;
+		endstopped(h);
+	}
+}
+
+// The first block is weighed to share the partitions out; a crew that
+// cannot start leaves the counting to this thread.
+void startworkers(handing &h, const slot &first)
+{
+	std::uint32_t weight[PARTITIONS];
+	openmemory(h.self, first.bytes, first.n);
+	sampleweights(h.self, weight);
+	h.c = newcrew(h.v, h.nworkers, {openslot, giveback, wakereader, &h.s});
+	if (h.c != nullptr && startcrew(*h.c, 0, weight) == 0) {
+		endcrew(h.c);
+		h.c = nullptr;
+	}
+	h.nworkers = 0;
 }
 
 // Hands b to a thread, or, with none, counts it here.
 void handout(handing &h, slot *b)
 {
-	if (h.started == 0 && h.nworkers > 0)
-		startworkers(h);
-	stream &s = h.s;
-	if (h.started == 0) {
-		countslot(*h.self, s.v->own, *s.v, *b);
-		giveback(s, b);
+	if (h.nworkers > 0)
+		startworkers(h, *b);
+	endstopped(h);
+	if (h.c != nullptr) {
+		handitem(*h.c, b);
 		return;
 	}
-	pthread_mutex_lock(&s.lock);
-	s.ready[(s.head + s.nready) % MAX_SLOTS] = b;
-	s.nready++;
-	pthread_cond_signal(&s.work);
-	pthread_mutex_unlock(&s.lock);
+	wordscan scan = {};
+	openmemory(h.self, b->bytes, b->n);
+	countreader(h.self, scan, h.v);
+	giveback(h.self, b, &h.s);
 }
 
 // Cuts b where the next block may begin, hands out what comes before, and
@@ -143,7 +133,7 @@ void handout(handing &h, slot *b)
 slot *cutandhand(handing &h, slot *b)
 {
 	std::size_t cut = cutpoint(b->bytes, b->n, LIMIT);
-	slot *next = takespare(h.s);
+	slot *next = takespare(h);
 	next->n = b->n - cut;
 	memcpy(next->bytes, b->bytes + cut, next->n);
 	b->n = cut;
@@ -174,16 +164,14 @@ tnode *countstream(reader &in, std::size_t nworkers, std::size_t handoff, tnode 
 		return countinput(in, root);
 	}
 	pthread_mutex_init(&s->lock, nullptr);
-	pthread_cond_init(&s->work, nullptr);
 	pthread_cond_init(&s->room, nullptr);
 	for (std::size_t i = 0; i < nslots; i++) {
 		s->slots[i] = {area + i * capacity, 0};
 		s->spare[s->nspare++] = &s->slots[i];
 	}
-	s->v = root;
-	handing h = {*s, self, {}, nworkers, 0};
+	handing h = {*s, *root, *self, nullptr, nworkers};
 
-	slot *b = takespare(*s);
+	slot *b = takespare(h);
 	for (;;) {
 		auto block = getblock(in);
 		if (block.empty())
@@ -202,20 +190,13 @@ tnode *countstream(reader &in, std::size_t nworkers, std::size_t handoff, tnode 
 		}
 	}
 	// The last block is counted here when no thread was needed.
-	if (h.started == 0)
-		h.nworkers = 0;
+	h.nworkers = 0;
 	handout(h, b);
-	pthread_mutex_lock(&s->lock);
-	s->done = true;
-	pthread_cond_broadcast(&s->work);
-	pthread_mutex_unlock(&s->lock);
-	for (std::size_t i = 0; i < h.started; i++) {
-		pthread_join(h.workers[i]->thread, nullptr);
-		freecounter(h.workers[i]->words);
-		free(h.workers[i]);
+	if (h.c != nullptr) {
+		closecrew(*h.c);
+		endcrew(h.c);
 	}
 	pthread_cond_destroy(&s->room);
-	pthread_cond_destroy(&s->work);
 	pthread_mutex_destroy(&s->lock);
 	free(self);
 	free(area);

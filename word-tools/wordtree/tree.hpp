@@ -20,10 +20,6 @@ using tnode = vocabulary;
 // out, the root remembers it and counts nothing more.
 tnode *addtree(tnode *root, const char *word);
 
-// Counts each of words as addtree() would, in turn; they are not empty and
-// have the readable bytes after them that takewords() promises.
-tnode *addwords(tnode *root, std::span<const wordref> words);
-
 // Writes every word once, in ascending byte order, as "%4lld %s\n" with its
 // count, and lets go of them all: the next word begins a new root.  A null
 // root writes nothing.  Where memory ran out, nothing is written, and the

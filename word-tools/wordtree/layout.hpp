@@ -1,0 +1,106 @@
+// SPDX-License-Identifier: MIT
+// The byte layouts of wordtree's counting, each defined once: a record (a
+// word and its count, in a table's blocks), a slot (an index entry naming a
+// record), and a sent word (on its way from the thread that read it to the
+// thread that owns its partition).
+//
+//   record:     | count: 8 | length: 1 | the word's bytes ...
+//   sent word:  | hash: 8  | length: 1 | the word's bytes ...
+//   slot:       | tag: the hash's top 24 bits | offset of the record: 40 bits |
+//
+// Records and sent words are packed one after another.  Every area that
+// holds them has WORD_SLACK readable bytes after its last, so a word can be
+// read sixteen bytes at a time.
+#ifndef SITKO_LAYOUT_HPP
+#define SITKO_LAYOUT_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "takewords.hpp"
+#include "wordhash.hpp"
+
+namespace sitko {
+
+namespace layout {
+inline constexpr std::size_t VALUE = 0; // a record's count, a sent word's hash
+inline constexpr std::size_t LENGTH = 8;
+inline constexpr std::size_t TEXT = 9;
+} // namespace layout
+
+// A record or a sent word: its header, then its bytes.
+inline constexpr std::size_t HEADER = layout::TEXT;
+static_assert(WORD_LIMIT <= 0xff, "a word's length is held in one byte");
+
+inline long long countof(const unsigned char *r)
+{
+	long long c;
+	memcpy(&c, r + layout::VALUE, sizeof c);
+	return c;
+}
+
+inline void setcount(unsigned char *r, long long c)
+{
+	memcpy(r + layout::VALUE, &c, sizeof c);
+}
+
+inline std::uint64_t senthash(const unsigned char *e)
+{
+	return load8(e + layout::VALUE);
+}
+
+inline std::size_t lengthof(const unsigned char *r)
+{
+	return r[layout::LENGTH];
+}
+
+inline const unsigned char *textof(const unsigned char *r)
+{
+	return r + layout::TEXT;
+}
+
+// The whole of a record or sent word, header included.
+inline std::size_t sizeof_entry(const unsigned char *r)
+{
+	return HEADER + lengthof(r);
+}
+
+// Writes a record or a sent word at r, and returns its size.
+inline std::size_t putentry(unsigned char *r, std::uint64_t value, const unsigned char *w,
+			    std::size_t len)
+{
+	memcpy(r + layout::VALUE, &value, 8);
+	r[layout::LENGTH] = static_cast<unsigned char>(len);
+	memcpy(r + layout::TEXT, w, len);
+	return HEADER + len;
+}
+
+inline constexpr unsigned OFFSET_BITS = 40;
+inline constexpr unsigned TAG_BITS = 64 - OFFSET_BITS;
+inline constexpr std::uint64_t OFFSET_MASK = (std::uint64_t{1} << OFFSET_BITS) - 1;
+static_assert(TAG_BITS == 24 && OFFSET_BITS + TAG_BITS == 64);
+
+inline std::uint64_t tagof(std::uint64_t hash)
+{
+	return hash >> OFFSET_BITS;
+}
+
+inline std::uint64_t makeslot(std::uint64_t hash, std::uint64_t offset)
+{
+	return tagof(hash) << OFFSET_BITS | offset;
+}
+
+inline std::uint64_t slottag(std::uint64_t slot)
+{
+	return slot >> OFFSET_BITS;
+}
+
+inline std::uint64_t slotoffset(std::uint64_t slot)
+{
+	return slot & OFFSET_MASK;
+}
+
+} // namespace sitko
+
+#endif

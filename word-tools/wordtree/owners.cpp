@@ -1,0 +1,557 @@
+// SPDX-License-Identifier: MIT
+#include "owners.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+
+#include "check.hpp"
+#include "classes.hpp"
+#include "count.hpp"
+#include "threads.hpp"
+
+namespace sitko {
+
+namespace {
+
+// A send buffer holds at most SEND_BYTES: enough that sending costs little
+// a word, and few enough that a thread's buffers, two for each thread,
+// stay near SEND_BUDGET bytes in all.
+constexpr std::size_t SEND_BYTES = 64 << 10;
+constexpr std::size_t LEAST_SEND_BYTES = 4 << 10;
+constexpr std::size_t SEND_BUDGET = 1 << 20;
+// A stream has at most this many blocks out at once.
+constexpr std::size_t MAX_ITEMS = MAX_THREADS + 2;
+// A new word costs about this many times a word already counted.
+constexpr std::uint32_t NEW_WORD_WEIGHT = 3;
+constexpr std::size_t SEEN_BITS = 1 << 16;
+
+struct buffer {
+	buffer *next;
+	std::size_t from;  // the worker it belongs to
+	std::size_t used;  // bytes of sent words
+	std::size_t taken; // bytes of them counted
+	unsigned char *bytes()
+	{
+		return reinterpret_cast<unsigned char *>(this + 1);
+	}
+};
+
+struct worker {
+	crew *c;
+	std::size_t id;
+	pthread_t thread;
+	bool started;
+	pthread_mutex_t lock;
+	pthread_cond_t wake;
+	// Under the lock: the buffers sent to it, its own buffers free to fill,
+	// and the items handed to it.
+	buffer *inbox, *inboxtail;
+	buffer *spare;
+	void *items[MAX_ITEMS];
+	std::size_t firstitem, nitems;
+	std::atomic<std::size_t> mail;   // buffers in the inbox, looked at without the lock
+	std::atomic<std::size_t> queued; // items waiting, looked at without the lock
+	// Its own: the item it reads, the buffers it fills, and the words of
+	// its last batch that it had counted or sent none of when it stopped.
+	void *item;
+	wordscan scan;
+	buffer *out[MAX_THREADS];
+	wordref pending[BATCH];
+	std::size_t npending;
+	reader in;
+};
+
+} // namespace
+
+struct crew {
+	vocabulary *v;
+	itemsource source;
+	std::size_t n;
+	std::size_t sendsize;
+	std::atomic<int> halted; // bits of halt
+	std::atomic<std::size_t> producing;
+	std::atomic<bool> closed;
+	unsigned char *area; // every send buffer
+	worker *workers[MAX_THREADS];
+};
+
+namespace {
+
+int bit(halt why)
+{
+	return why == halt::shortread ? 1 : why == halt::nomemory ? 2 : 0;
+}
+
+bool stopped(const crew &c)
+{
+	return c.halted.load(std::memory_order_relaxed) != 0;
+}
+
+void poke(worker &w)
+{
+	pthread_mutex_lock(&w.lock);
+	pthread_cond_broadcast(&w.wake);
+	pthread_mutex_unlock(&w.lock);
+}
+
+void pokeall(crew &c)
+{
+	for (std::size_t i = 0; i < c.n; i++)
+		poke(*c.workers[i]);
+}
+
+// Sends b to worker o.
+void post(crew &c, std::size_t o, buffer *b)
+{
+	worker &w = *c.workers[o];
+	b->next = nullptr;
+	pthread_mutex_lock(&w.lock);
+	if (w.inbox == nullptr)
+		w.inbox = b;
+	else
+		w.inboxtail->next = b;
+	w.inboxtail = b;
+	w.mail.fetch_add(1);
+	pthread_cond_signal(&w.wake);
+	pthread_mutex_unlock(&w.lock);
+}
+
+void giveback(crew &c, buffer *b)
+{
+	worker &w = *c.workers[b->from];
+	pthread_mutex_lock(&w.lock);
+	b->next = w.spare;
+	w.spare = b;
+	pthread_cond_signal(&w.wake);
+	pthread_mutex_unlock(&w.lock);
+}
+
+// Counts b's sent words from where it was left, through count, a batch at
+// a time; false, with b left at the first word not counted, where count
+// took fewer than it was given.
+template <class Count>
+bool countbuffer(buffer *b, Count count)
+{
+	while (b->taken < b->used) {
+		const unsigned char *sent[BATCH];
+		std::size_t n = 0, at = b->taken;
+		for (; n < BATCH && at < b->used; n++) {
+			sent[n] = b->bytes() + at;
+			at += sizeof_entry(sent[n]);
+		}
+		std::size_t k = count(std::span<const unsigned char *const>(sent, n));
+		for (std::size_t i = 0; i < k; i++)
+			b->taken += sizeof_entry(sent[i]);
+		if (k < n)
+			return false;
+	}
+	return true;
+}
+
+// Counts the buffers sent to w into its table and gives them back; false
+// where memory ran out, with what was not counted left in the inbox.
+bool serve(worker &w)
+{
+	crew &c = *w.c;
+	vocabulary &v = *c.v;
+	pthread_mutex_lock(&w.lock);
+	buffer *list = w.inbox;
+	w.inbox = w.inboxtail = nullptr;
+	w.mail.store(0);
+	pthread_mutex_unlock(&w.lock);
+	while (list != nullptr) {
+		buffer *b = list;
+		if (!countbuffer(b, [&](std::span<const unsigned char *const> sent) {
+			    return tableaddsent(v.tables[w.id], sent, v.key);
+		    })) {
+			pthread_mutex_lock(&w.lock);
+			std::size_t n = 0;
+			buffer *last = list;
+			for (buffer *p = list; p != nullptr; p = p->next, n++)
+				last = p;
+			last->next = w.inbox;
+			if (w.inbox == nullptr)
+				w.inboxtail = last;
+			w.inbox = list;
+			w.mail.fetch_add(n);
+			pthread_mutex_unlock(&w.lock);
+			haltcrew(c, halt::nomemory);
+			return false;
+		}
+		list = b->next;
+		giveback(c, b);
+	}
+	return true;
+}
+
+// One of w's buffers, empty, to fill: waits for one to come back, counting
+// what is sent to w meanwhile; null where the crew stops first.
+buffer *takespare(worker &w)
+{
+	crew &c = *w.c;
+	for (;;) {
+		pthread_mutex_lock(&w.lock);
+		buffer *b = w.spare;
+		if (b != nullptr)
+			w.spare = b->next;
+		else if (!stopped(c) && w.mail.load() == 0)
+			pthread_cond_wait(&w.wake, &w.lock);
+		pthread_mutex_unlock(&w.lock);
+		if (b != nullptr) {
+			b->used = b->taken = 0;
+			return b;
+		}
+		if (stopped(c) || (w.mail.load() != 0 && !serve(w)))
+			return nullptr;
+	}
+}
+
+bool send(worker &w, std::size_t o, const wordref &word)
+{
+	crew &c = *w.c;
+	buffer *&b = w.out[o];
+	if (b != nullptr && b->used + HEADER + word.len > c.sendsize) {
+		post(c, o, b);
+		b = nullptr;
+	}
+	if (b == nullptr && (b = takespare(w)) == nullptr)
+		return false;
+	b->used += putentry(b->bytes() + b->used, wordhash(word.text, word.len, c.v->key),
+			    word.text, word.len);
+	return true;
+}
+
+void keep(worker &w, const wordref *words, std::size_t n)
+{
+	SITKO_ASSERT(w.npending + n <= BATCH);
+	std::copy(words, words + n, w.pending + w.npending);
+	w.npending += n;
+}
+
+// Counts the words of w's own partitions and sends the others; false where
+// the crew stopped, with the words not yet counted or sent kept.
+bool route(worker &w, const wordref *batch, std::size_t n)
+{
+	vocabulary &v = *w.c->v;
+	wordref own[BATCH];
+	std::size_t nown = 0;
+	for (std::size_t i = 0; i < n; i++) {
+		std::size_t o = v.owner[partitionof(batch[i].text, batch[i].len)];
+		if (o == w.id) {
+			own[nown++] = batch[i];
+		} else if (!send(w, o, batch[i])) {
+			keep(w, own, nown);
+			keep(w, batch + i, n - i);
+			return false;
+		}
+	}
+	std::size_t counted = tableadd(v.tables[w.id], std::span(own, nown), v.key);
+	if (counted < nown) {
+		keep(w, own + counted, nown - counted);
+		haltcrew(*w.c, halt::nomemory);
+		return false;
+	}
+	return true;
+}
+
+void finishitem(worker &w)
+{
+	crew &c = *w.c;
+	if (!c.source.done(w.in, w.item, c.source.context))
+		haltcrew(c, halt::shortread);
+	w.item = nullptr;
+}
+
+// Takes w's next item, or waits for one; false where there will be none,
+// or where something else needs doing first.
+bool nextitem(worker &w, bool &over)
+{
+	crew &c = *w.c;
+	pthread_mutex_lock(&w.lock);
+	if (w.nitems == 0 && !c.closed.load() && !stopped(c) && w.mail.load() == 0)
+		pthread_cond_wait(&w.wake, &w.lock);
+	void *item = nullptr;
+	if (w.nitems > 0) {
+		item = w.items[w.firstitem];
+		w.firstitem = (w.firstitem + 1) % MAX_ITEMS;
+		w.nitems--;
+		w.queued.fetch_sub(1);
+	}
+	over = item == nullptr && c.closed.load();
+	pthread_mutex_unlock(&w.lock);
+	if (item == nullptr)
+		return false;
+	w.item = item;
+	w.scan = {};
+	c.source.open(w.in, item, c.source.context);
+	return true;
+}
+
+// Reads and counts w's items until there are no more; false where the crew
+// stopped.
+bool produce(worker &w)
+{
+	crew &c = *w.c;
+	wordref batch[BATCH];
+	for (;;) {
+		if (stopped(c) || (w.mail.load(std::memory_order_relaxed) != 0 && !serve(w)))
+			return false;
+		if (w.item == nullptr) {
+			bool over = false;
+			if (!nextitem(w, over) && over)
+				return true;
+			continue;
+		}
+		std::size_t n = takewords(w.in, w.scan, letterwords, LIMIT, batch);
+		if (n == 0)
+			finishitem(w);
+		else if (!route(w, batch, n))
+			return false;
+	}
+}
+
+// Counts what is sent to w until every worker has sent all it will.
+void drain(worker &w)
+{
+	crew &c = *w.c;
+	for (;;) {
+		if (w.mail.load() != 0 && !serve(w))
+			return;
+		pthread_mutex_lock(&w.lock);
+		while (w.mail.load() == 0 && c.producing.load() != 0 && !stopped(c))
+			pthread_cond_wait(&w.wake, &w.lock);
+		bool over = stopped(c) || (c.producing.load() == 0 && w.mail.load() == 0);
+		pthread_mutex_unlock(&w.lock);
+		if (over)
+			return;
+	}
+}
+
+void *workerthread(void *arg)
+{
+	auto &w = *static_cast<worker *>(arg);
+	runworker(*w.c, w.id);
+	return nullptr;
+}
+
+// Counts, on this thread and into every table, what a worker that stopped
+// left: its last words, the rest of its items, and the buffers it had
+// filled or been sent.
+void countleft(crew &c, worker &w)
+{
+	vocabulary &v = *c.v;
+	countwords(v, std::span(w.pending, w.npending));
+	w.npending = 0;
+	while (w.item != nullptr || w.nitems > 0) {
+		if (w.item == nullptr) {
+			w.item = w.items[w.firstitem];
+			w.firstitem = (w.firstitem + 1) % MAX_ITEMS;
+			w.nitems--;
+			w.scan = {};
+			c.source.open(w.in, w.item, c.source.context);
+		}
+		countreader(w.in, w.scan, v);
+		finishitem(w);
+	}
+	auto count = [&v](std::span<const unsigned char *const> sent) {
+		countsent(v, sent);
+		return sent.size();
+	};
+	for (buffer *b = w.inbox; b != nullptr; b = b->next)
+		countbuffer(b, count);
+	for (std::size_t o = 0; o < c.n; o++)
+		if (w.out[o] != nullptr)
+			countbuffer(w.out[o], count);
+}
+
+void freeworker(worker *w)
+{
+	pthread_cond_destroy(&w->wake);
+	pthread_mutex_destroy(&w->lock);
+	free(w);
+}
+
+} // namespace
+
+crew *newcrew(vocabulary &v, std::size_t n, const itemsource &source)
+{
+	n = std::min(n, MAX_THREADS);
+	auto *c = static_cast<crew *>(calloc(1, sizeof(crew)));
+	if (c == nullptr || n < 2) {
+		free(c);
+		return nullptr;
+	}
+	c->v = &v;
+	c->source = source;
+	std::size_t nbuffers = 2 * n;
+	c->sendsize = v.sendsize != 0
+			      ? std::max(v.sendsize, HEADER + WORD_LIMIT)
+			      : std::clamp(SEND_BUDGET / nbuffers, LEAST_SEND_BYTES, SEND_BYTES);
+	std::size_t size = sizeof(buffer) + c->sendsize + WORD_SLACK;
+	size = (size + alignof(buffer) - 1) / alignof(buffer) * alignof(buffer);
+	c->area = static_cast<unsigned char *>(calloc(n * nbuffers, size));
+	for (; c->area != nullptr && c->n < n; c->n++) {
+		static_assert(sizeof(worker) % alignof(worker) == 0);
+		auto *w = static_cast<worker *>(aligned_alloc(alignof(worker), sizeof(worker)));
+		if (w == nullptr)
+			break;
+		memset(static_cast<void *>(w), 0,
+		       static_cast<std::size_t>(reinterpret_cast<unsigned char *>(&w->in) -
+						reinterpret_cast<unsigned char *>(w)));
+		w->c = c;
+		w->id = c->n;
+		pthread_mutex_init(&w->lock, nullptr);
+		pthread_cond_init(&w->wake, nullptr);
+		for (std::size_t i = 0; i < nbuffers; i++) {
+			auto *b =
+				reinterpret_cast<buffer *>(c->area + (c->n * nbuffers + i) * size);
+			b->from = c->n;
+			b->next = w->spare;
+			w->spare = b;
+		}
+		c->workers[c->n] = w;
+	}
+	if (c->n < 2) {
+		for (std::size_t i = 0; i < c->n; i++)
+			freeworker(c->workers[i]);
+		free(c->area);
+		free(c);
+		return nullptr;
+	}
+	return c;
+}
+
+std::size_t crewsize(const crew &c)
+{
+	return c.n;
+}
+
+reader &crewreader(crew &c, std::size_t w)
+{
+	return c.workers[w]->in;
+}
+
+void sampleweights(reader &in, std::uint32_t *weight)
+{
+	std::fill(weight, weight + PARTITIONS, 0);
+	static_assert(SEEN_BITS % 64 == 0);
+	std::uint64_t seen[SEEN_BITS / 64] = {};
+	wordscan scan = {};
+	wordref batch[BATCH];
+	hashkey key = {0x9e3779b97f4a7c15u, 0xbf58476d1ce4e5b9u};
+	while (std::size_t n = takewords(in, scan, letterwords, LIMIT, batch)) {
+		for (std::size_t i = 0; i < n; i++) {
+			std::size_t p = partitionof(batch[i].text, batch[i].len);
+			auto h = static_cast<std::size_t>(
+					 wordhash(batch[i].text, batch[i].len, key)) %
+				 SEEN_BITS;
+			std::uint64_t mask = std::uint64_t{1} << (h % 64);
+			weight[p] += (seen[h / 64] & mask) != 0 ? 1 : NEW_WORD_WEIGHT;
+			seen[h / 64] |= mask;
+		}
+	}
+}
+
+std::size_t startcrew(crew &c, std::size_t first, const std::uint32_t *weight)
+{
+	for (std::size_t i = first; i < c.n; i++) {
+		worker &w = *c.workers[i];
+		w.started = startthread(w.thread, workerthread, &w);
+		if (!w.started) {
+			for (std::size_t k = i; k < c.n; k++)
+				freeworker(c.workers[k]);
+			c.n = i;
+			break;
+		}
+	}
+	c.producing.store(c.n);
+	vocabulary &v = *c.v;
+	shareout(v, std::max<std::size_t>(c.n, 1), std::span(weight, PARTITIONS));
+	for (std::size_t k = 0; k < v.ntables; k++)
+		v.tables[k].limit = v.tablelimit;
+	return c.n;
+}
+
+void handitem(crew &c, std::size_t i, void *item)
+{
+	worker &w = *c.workers[i];
+	pthread_mutex_lock(&w.lock);
+	SITKO_ASSERT(w.nitems < MAX_ITEMS);
+	w.items[(w.firstitem + w.nitems) % MAX_ITEMS] = item;
+	w.nitems++;
+	w.queued.fetch_add(1);
+	pthread_cond_signal(&w.wake);
+	pthread_mutex_unlock(&w.lock);
+}
+
+void handitem(crew &c, void *item)
+{
+	std::size_t best = 0;
+	for (std::size_t i = 1; i < c.n; i++)
+		if (c.workers[i]->queued.load() < c.workers[best]->queued.load())
+			best = i;
+	handitem(c, best, item);
+}
+
+void closecrew(crew &c)
+{
+	c.closed.store(true);
+	pokeall(c);
+}
+
+void runworker(crew &c, std::size_t i)
+{
+	worker &w = *c.workers[i];
+	if (!produce(w))
+		return;
+	for (std::size_t o = 0; o < c.n; o++) {
+		if (w.out[o] != nullptr)
+			post(c, o, w.out[o]);
+		w.out[o] = nullptr;
+	}
+	if (c.producing.fetch_sub(1) == 1)
+		pokeall(c);
+	drain(w);
+}
+
+halt crewhalted(const crew &c)
+{
+	int h = c.halted.load();
+	return (h & bit(halt::shortread)) != 0 ? halt::shortread
+	       : h != 0                        ? halt::nomemory
+					       : halt::no;
+}
+
+void haltcrew(crew &c, halt why)
+{
+	if ((c.halted.fetch_or(bit(why)) & bit(why)) != 0)
+		return;
+	pokeall(c);
+	if (c.source.stopped != nullptr)
+		c.source.stopped(c.source.context);
+}
+
+halt endcrew(crew *c)
+{
+	if (c == nullptr)
+		return halt::no;
+	for (std::size_t i = 0; i < c->n; i++)
+		if (c->workers[i]->started)
+			pthread_join(c->workers[i]->thread, nullptr);
+	for (std::size_t k = 0; k < c->v->ntables; k++)
+		c->v->tables[k].limit = 0;
+	if (crewhalted(*c) == halt::nomemory)
+		for (std::size_t i = 0; i < c->n; i++)
+			countleft(*c, *c->workers[i]);
+	halt why = crewhalted(*c);
+	for (std::size_t i = 0; i < c->n; i++)
+		freeworker(c->workers[i]);
+	free(c->area);
+	free(c);
+	return why;
+}
+
+} // namespace sitko

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+// Counting on threads, each the owner of some partitions of the vocabulary.
+//
+// A thread reads its input (a range of a file, or blocks of a stream handed
+// to it), counts the words of its own partitions into its own table at
+// once, and copies each other word into a buffer bound for that word's
+// owner.  A full buffer is sent, and a thread counts the buffers sent to it
+// between batches of its own words, then gives each back to its sender.
+// Nothing is locked per word; a lock is taken per buffer sent or given
+// back, and to wait.  A thread waits only where it has nothing to count:
+// for a block, for a buffer of its own to fill, or for the others to end.
+//
+// Where memory runs out in any table, every thread stops where it is, and
+// the thread that ends the crew counts what they left (their last words,
+// the rest of their input, the buffers on their way) on its own, as one pass
+// would, so a stream that cannot be read again loses nothing.
+#ifndef SITKO_OWNERS_HPP
+#define SITKO_OWNERS_HPP
+
+#include <cstddef>
+#include <cstdint>
+
+#include "input.hpp"
+#include "vocabulary.hpp"
+
+namespace sitko {
+
+struct crew;
+
+// What the threads read, each item (a part, a block) handed to one of them.
+struct itemsource {
+	// Makes r read item.
+	void (*open)(reader &r, void *item, void *context);
+	// item has been read to its end through r, or as far as it could be:
+	// false where that was not the whole of it.
+	bool (*done)(reader &r, void *item, void *context);
+	// The crew has stopped short (may be null).
+	void (*stopped)(void *context);
+	void *context;
+};
+
+// Why a crew stopped before its input ended.
+enum class halt : int { no, shortread, nomemory };
+
+// A crew of up to n counting threads for v, fewer where memory is short:
+// null where there is not room for two.  Its threads are not yet started.
+crew *newcrew(vocabulary &v, std::size_t n, const itemsource &source);
+std::size_t crewsize(const crew &c);
+// Worker w's reader, for looking at the input before the crew starts.
+reader &crewreader(crew &c, std::size_t w);
+// The weight of each partition's words in in's first bytes, as shareout()
+// takes them.
+void sampleweights(reader &in, std::uint32_t *weight);
+// Starts workers first to the last on threads of their own, and returns how
+// many workers there are from then on (the workers that would not start are
+// let go): at least first.  Then shares v's partitions out to them, by the
+// weight given.
+std::size_t startcrew(crew &c, std::size_t first, const std::uint32_t *weight);
+// Hands item to worker w; null where there is no such worker.
+void handitem(crew &c, std::size_t w, void *item);
+// Hands item to the worker with fewest items waiting.
+void handitem(crew &c, void *item);
+// No more items will be handed out.
+void closecrew(crew &c);
+// Runs worker w on this thread, until the crew has counted every item.
+void runworker(crew &c, std::size_t w);
+// Whether the crew has stopped short.
+halt crewhalted(const crew &c);
+// Marks the crew as stopped short: an item could not be read whole.
+void haltcrew(crew &c, halt why);
+// Waits for the threads, counts on this thread what they left where memory
+// ran out, and lets the crew go; what it halted for, if anything.
+halt endcrew(crew *c);
+
+} // namespace sitko
+
+#endif
