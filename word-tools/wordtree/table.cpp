@@ -90,14 +90,14 @@ inline bool same(const unsigned char *r, const unsigned char *w, std::size_t len
 		((load8(s + i + 8) ^ load8(w + i + 8)) & pieces.second[left])) == 0;
 }
 
-bool firstslots(wordtable &t)
+bool firstslots(wordtable &t, std::size_t count = FIRST_SLOTS)
 {
 	if (t.nblocks == 0 && !newblock(t))
 		return false;
-	t.slots = newslots(FIRST_SLOTS);
+	t.slots = newslots(count);
 	if (t.slots == nullptr)
 		return false;
-	t.mask = FIRST_SLOTS - 1;
+	t.mask = count - 1;
 	return true;
 }
 
@@ -294,6 +294,15 @@ void newtable(wordtable &t, unsigned blockbits)
 {
 	t = {};
 	t.blockbits = std::clamp(blockbits, FIRST_BLOCK_BITS, BLOCK_BITS);
+}
+
+bool reservetable(wordtable &t, std::size_t words)
+{
+	SITKO_ASSERT(t.slots == nullptr);
+	std::size_t count = FIRST_SLOTS;
+	while (8 * count < 10 * words)
+		count *= 2;
+	return firstslots(t, count);
 }
 
 std::size_t tableadd(wordtable &t, std::span<const wordref> words, hashkey key)

@@ -51,6 +51,9 @@ inline unsigned char *record(const wordtable &t, std::uint64_t slot)
 // (FIRST_BLOCK_BITS to BLOCK_BITS): many tables at once keep their blocks
 // small, so that the room made and not yet used stays small in all.
 void newtable(wordtable &t, unsigned blockbits = BLOCK_BITS);
+// Makes an empty table's slots room enough for words words, so that it need
+// not grow (for the benchmark's floor); false where there is no memory.
+bool reservetable(wordtable &t, std::size_t words);
 
 // Counts each of words once, in turn; a new word is copied.  Returns how
 // many it counted: fewer only where memory ran out, and then the next word

@@ -106,8 +106,9 @@ void shareout(vocabulary &v, std::size_t ntables, std::span<const std::uint32_t>
 	unsigned char order[PARTITIONS];
 	for (std::size_t p = 0; p < PARTITIONS; p++)
 		order[p] = static_cast<unsigned char>(p);
-	std::stable_sort(order, order + PARTITIONS,
-			 [&](unsigned char a, unsigned char b) { return weight[a] > weight[b]; });
+	std::sort(order, order + PARTITIONS, [&](unsigned char a, unsigned char b) {
+		return weight[a] != weight[b] ? weight[a] > weight[b] : a < b;
+	});
 	unsigned long long load[MAX_THREADS] = {};
 	for (unsigned char p : order) {
 		std::size_t least =
