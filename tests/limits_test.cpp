@@ -19,8 +19,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "cpus.hpp"
 #include "harness.hpp"
+#include "threads.hpp"
 
 using namespace sitko::test;
 
@@ -304,7 +304,7 @@ TEST(cpus, no_more_than_the_mask)
 	std::size_t mask = static_cast<std::size_t>(CPU_COUNT(&set));
 	std::size_t n = sitko::cpusallowed();
 	EXPECT_GE(n, 1u);
-	EXPECT_LE(n, std::min(mask, sitko::MAX_CPUS));
+	EXPECT_LE(n, std::min(mask, sitko::MAX_THREADS));
 }
 
 namespace {

@@ -19,7 +19,6 @@
 #include <utility>
 #include <vector>
 
-#include "cpus.hpp"
 #include "getch.hpp"
 #include "getword.hpp"
 #include "harness.hpp"

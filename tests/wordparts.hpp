@@ -14,7 +14,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "count.hpp"
 #include "fileparts.hpp"
 #include "input.hpp"
 #include "output.hpp"
@@ -51,7 +50,9 @@ inline std::string plainreport(const unsigned char *bytes, std::size_t n)
 	return written([&] {
 		static reader in;
 		openmemory(in, bytes, n);
-		treeprint(countinput(in, nullptr));
+		vocabulary *root = nullptr;
+		countinput(in, root);
+		treeprint(root);
 	});
 }
 
@@ -143,7 +144,8 @@ inline bool streamasplain(const unsigned char *bytes, std::size_t n,
 		static reader in;
 		openmemory(in, bytes, n, pieces);
 		failmemory(in, failpiece);
-		tnode *root = countstream(in, nworkers, handoff, tightvocabulary(tight));
+		vocabulary *root = tightvocabulary(tight);
+		countstream(in, nworkers, handoff, root);
 		streamfailed = inputfailed(in);
 		treeprint(root, nworkers);
 	});

@@ -5,14 +5,14 @@
 #include <unistd.h>
 
 #include "confine.hpp"
-#include "count.hpp"
-#include "cpus.hpp"
 #include "fileparts.hpp"
 #include "finish.hpp"
 #include "input.hpp"
 #include "programs.hpp"
 #include "streamparts.hpp"
+#include "threads.hpp"
 #include "tree.hpp"
+#include "vocabulary.hpp"
 
 namespace {
 
@@ -61,13 +61,10 @@ int sitko::wordtree(reader &in, std::size_t cpus)
 			static_cast<long long>(cpus), (size - from) / PART_SIZE));
 		status = countfile({openpart, openrest, &fd}, from, size, nparts, in, root);
 	} else if (cpus > 1) {
-		root = countstream(in, cpus, HANDOFF, root);
-		status = 0;
+		status = countstream(in, cpus, HANDOFF, root);
 	}
-	if (status < 0) {
-		root = countinput(in, root);
-		status = 0;
-	}
+	if (status < 0)
+		status = countinput(in, root);
 	if (!treeprint(root, cpus))
 		return 1;
 	return status;

@@ -4,9 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "count.hpp"
-#include "cuts.hpp"
 #include "owners.hpp"
+#include "takewords.hpp"
 #include "vocabulary.hpp"
 
 namespace sitko {
@@ -152,7 +151,7 @@ long long countparts(const filesource &f, long long from, long long to, std::siz
 } // namespace
 
 int countfile(const filesource &f, long long from, long long size, std::size_t nparts, reader &in,
-	      tnode *&root)
+	      vocabulary *&root)
 {
 	if (root == nullptr)
 		root = newvocabulary();
@@ -169,8 +168,7 @@ int countfile(const filesource &f, long long from, long long size, std::size_t n
 	}
 	if (!f.rest(in, end, f.context))
 		return 1;
-	root = countinput(in, root);
-	return 0;
+	return countinput(in, root);
 }
 
 } // namespace sitko

@@ -35,7 +35,7 @@ struct filesource {
 // Returns -1, with nothing read, where the file cannot be cut in two or more;
 // else 1 where the rest could not be read, 0 otherwise.
 int countfile(const filesource &f, long long from, long long size, std::size_t nparts, reader &in,
-	      tnode *&root);
+	      vocabulary *&root);
 
 } // namespace sitko
 

@@ -9,8 +9,8 @@
 
 #include "check.hpp"
 #include "classes.hpp"
-#include "count.hpp"
 #include "threads.hpp"
+#include "vocabulary.hpp"
 
 namespace sitko {
 
@@ -305,7 +305,7 @@ bool produce(worker &w)
 				return true;
 			continue;
 		}
-		std::size_t n = takewords(w.in, w.scan, letterwords, LIMIT, batch);
+		std::size_t n = takewords(w.in, w.scan, letterwords, LONGEST_WORD, batch);
 		if (n == 0)
 			finishitem(w);
 		else if (!route(w, batch, n))
@@ -442,7 +442,7 @@ void sampleweights(reader &in, std::uint32_t *weight)
 	wordscan scan = {};
 	wordref batch[BATCH];
 	hashkey key = {0x9e3779b97f4a7c15u, 0xbf58476d1ce4e5b9u};
-	while (std::size_t n = takewords(in, scan, letterwords, LIMIT, batch)) {
+	while (std::size_t n = takewords(in, scan, letterwords, LONGEST_WORD, batch)) {
 		for (std::size_t i = 0; i < n; i++) {
 			std::size_t p = partitionof(batch[i].text, batch[i].len);
 			auto h = static_cast<std::size_t>(
@@ -552,6 +552,39 @@ halt endcrew(crew *c)
 	free(c->area);
 	free(c);
 	return why;
+}
+
+namespace {
+
+// In a run of word bytes that begins afresh, the last place where counting
+// could begin afresh too.
+std::size_t runcut(const unsigned char *run, std::size_t n, std::size_t limit)
+{
+	std::size_t p = 0, cut = 0;
+	while (p < n) {
+		if (!letterwords.first.member[run[p]])
+			cut = ++p;
+		else if (n - p >= limit)
+			cut = p += limit;
+		else
+			break;
+	}
+	return cut;
+}
+
+} // namespace
+
+std::size_t cutpoint(const unsigned char *block, std::size_t n, std::size_t limit)
+{
+	std::size_t run = n;
+	while (run > 0 && inword(block[run - 1]))
+		run--;
+	return run + runcut(block + run, n - run, limit);
+}
+
+bool inword(unsigned char c)
+{
+	return letterwords.rest.member[c];
 }
 
 } // namespace sitko

@@ -35,14 +35,14 @@ constexpr unsigned secondweight(unsigned b)
 
 // The weight of every pair of first bytes before (b0, b1), in byte order,
 // is before[b0] + firstweight(b0) * secondbefore[b1].
-struct shares {
+struct pairweights {
 	std::array<std::uint32_t, 256> before;
 	std::array<std::uint32_t, 256> secondbefore;
 	std::uint32_t total;
 };
 
-inline constexpr shares weights = [] {
-	shares w{};
+inline constexpr pairweights weights = [] {
+	pairweights w{};
 	std::uint32_t seconds = 0;
 	for (unsigned b = 0; b < 256; b++) {
 		w.secondbefore[b] = seconds;
@@ -57,8 +57,8 @@ inline constexpr shares weights = [] {
 	return w;
 }();
 
-// The partition of a word whose first two bytes are key's, the second 0
-// where the word has one: its running share of the weight, so never
+// The partition of a word whose first two bytes are key's (the second 0
+// where the word has only one): its running share of the weight, so never
 // decreasing.  Past the last pair of weight, every share is the last
 // partition.
 inline std::size_t partitionofkey(unsigned key)

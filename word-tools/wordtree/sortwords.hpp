@@ -37,8 +37,8 @@ bool sortwords(wordtable &t, sortedwords &s);
 void bucketwords(sortentry *entries, std::size_t n, std::size_t *start);
 void freesorted(sortedwords &s);
 
-// Whether two records hold the same word, for words known to share their
-// first eight bytes' prefix.
+// How two records' words compare in byte order, as memcmp() says, a word
+// coming before any longer word it begins.
 int comparewords(const unsigned char *r, const unsigned char *t);
 
 } // namespace sitko

@@ -6,9 +6,8 @@
 #include <cstring>
 #include <pthread.h>
 
-#include "count.hpp"
-#include "cuts.hpp"
 #include "owners.hpp"
+#include "takewords.hpp"
 #include "vocabulary.hpp"
 
 namespace sitko {
@@ -132,7 +131,7 @@ void handout(handing &h, slot *b)
 // returns the next block, which begins with the rest.
 slot *cutandhand(handing &h, slot *b)
 {
-	std::size_t cut = cutpoint(b->bytes, b->n, LIMIT);
+	std::size_t cut = cutpoint(b->bytes, b->n, LONGEST_WORD);
 	slot *next = takespare(h);
 	next->n = b->n - cut;
 	memcpy(next->bytes, b->bytes + cut, next->n);
@@ -143,7 +142,7 @@ slot *cutandhand(handing &h, slot *b)
 
 } // namespace
 
-tnode *countstream(reader &in, std::size_t nworkers, std::size_t handoff, tnode *root)
+int countstream(reader &in, std::size_t nworkers, std::size_t handoff, vocabulary *&root)
 {
 	if (root == nullptr)
 		root = newvocabulary();
@@ -201,7 +200,7 @@ tnode *countstream(reader &in, std::size_t nworkers, std::size_t handoff, tnode 
 	free(self);
 	free(area);
 	free(s);
-	return root;
+	return 0;
 }
 
 } // namespace sitko

@@ -16,7 +16,7 @@ namespace sitko {
 // of about handoff bytes; on input shorter than that, no thread is started.
 // A read error ends the input, as in one pass, and so does nothing else:
 // once memory has run out the rest is still read.
-tnode *countstream(reader &in, std::size_t nworkers, std::size_t handoff, tnode *root);
+int countstream(reader &in, std::size_t nworkers, std::size_t handoff, vocabulary *&root);
 
 } // namespace sitko
 

@@ -129,8 +129,8 @@ const unsigned char *cutword(wordstate &words, const unsigned char *w, std::size
 // A word the marks show that is too long or too near the end of the buffer
 // to hand out as it lies; returns where the marks go on, or null when they
 // go on after the word.
-const unsigned char *oddword(wordstate &words, const unsigned char *w, const unsigned char *e,
-			     std::size_t limit, wordsink &sink)
+const unsigned char *copyword(wordstate &words, const unsigned char *w, const unsigned char *e,
+			      std::size_t limit, wordsink &sink)
 {
 	if (static_cast<std::size_t>(e - w) > limit)
 		return cutword(words, w, limit, sink);
@@ -198,7 +198,7 @@ const unsigned char *markedwords(wordscan &scan, const unsigned char *p, const u
 			if (len > limit || e > safe) [[unlikely]] {
 				sink.n = n;
 				if (const unsigned char *go =
-					    oddword(scan.words, w, e, limit, sink))
+					    copyword(scan.words, w, e, limit, sink))
 					return go;
 				n = sink.n;
 				if (sink.full())

@@ -4,8 +4,14 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <sys/random.h>
+#include <unistd.h>
 
 #include "check.hpp"
+#include "classes.hpp"
+#include "getword.hpp"
 
 namespace sitko {
 
@@ -15,7 +21,6 @@ namespace {
 // nothing and is never written to.
 vocabulary nomemoryroot;
 
-constexpr std::size_t BATCH = 256;
 // The smallest largest block of a table that is one of many.
 constexpr unsigned LEAST_BLOCK_BITS = 16;
 
@@ -134,6 +139,51 @@ void countsent(vocabulary &v, std::span<const unsigned char *const> sent)
 			return tableaddsent(t, g, v.key);
 		},
 		[](const unsigned char *e) { return partitionof(textof(e), lengthof(e)); });
+}
+
+hashkey randomkey()
+{
+	hashkey key;
+	if (getrandom(&key, sizeof key, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof key))
+		return key;
+	timespec now = {};
+	clock_gettime(CLOCK_MONOTONIC, &now);
+	auto here = reinterpret_cast<std::uintptr_t>(&key);
+	key.k0 = keyedmix(static_cast<std::uint64_t>(now.tv_nsec) ^ here, 1);
+	key.k1 = keyedmix(static_cast<std::uint64_t>(now.tv_sec) ^
+				  static_cast<std::uint64_t>(getpid()),
+			  key.k0);
+	return key;
+}
+
+static_assert(LONGEST_WORD == WORD_CAPACITY - 1);
+
+void countreader(reader &in, wordscan &scan, vocabulary &v)
+{
+	wordref batch[BATCH];
+	while (std::size_t n = takewords(in, scan, letterwords, LONGEST_WORD, batch))
+		countwords(v, std::span(batch, n));
+}
+
+int countinput(reader &in, vocabulary *&root)
+{
+	if (root == nullptr)
+		root = newvocabulary();
+	wordscan scan = {};
+	countreader(in, scan, *root);
+	return 0;
+}
+
+tnode *addtree(tnode *root, const char *word)
+{
+	if (root == nullptr)
+		root = newvocabulary();
+	unsigned char padded[WORD_LIMIT + WORD_SLACK] = {};
+	std::size_t len = strnlen(word, WORD_LIMIT);
+	memcpy(padded, word, len);
+	const wordref w = {padded, len};
+	countwords(*root, std::span(&w, 1));
+	return root;
 }
 
 } // namespace sitko

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <span>
 
+#include "input.hpp"
 #include "partition.hpp"
 #include "sortwords.hpp"
 #include "table.hpp"
@@ -70,6 +71,23 @@ void shareout(vocabulary &v, std::size_t ntables, std::span<const std::uint32_t>
 void countwords(vocabulary &v, std::span<const wordref> words);
 // The same for sent words (layout.hpp).
 void countsent(vocabulary &v, std::span<const unsigned char *const> sent);
+
+// The longest word: the rest of a longer one comes back as further words.
+inline constexpr std::size_t LONGEST_WORD = 99;
+// The words taken from a reader at a time.
+inline constexpr std::size_t BATCH = 256;
+
+// Counts the words of in into v, each into its partition's table, until
+// its input ends; scan is in's, zeroed before its first words.  Once memory
+// has run out, the rest of the input is still read, as one pass reads it.
+void countreader(reader &in, wordscan &scan, vocabulary &v);
+
+// The ways of counting a reader's words into root (null before the first
+// word) take it by reference and return a status: -1 where they counted
+// nothing and left it to another way, 1 where the input's rest could not
+// be read, and 0 otherwise.  This one is the plain pass: the words of in, as
+// far as it goes.
+int countinput(reader &in, vocabulary *&root);
 
 } // namespace sitko
 
