@@ -23,6 +23,7 @@ constexpr long long PART_SIZE = 8LL << 20;
 // The blocks of a stream handed to the threads: large enough that handing
 // them out costs little, small enough that the threads finish together.
 constexpr std::size_t HANDOFF = 512 << 10;
+constexpr int HEAP_KEPT = 4 << 20;
 
 void openpart(reader &r, long long from, long long to, const void *fd)
 {
@@ -52,6 +53,14 @@ int sitko::wordtree(reader &in, std::size_t cpus)
 	// one each would reserve address space that a memory limit counts.
 	if (cpus > 1)
 		mallopt(M_ARENA_MAX, 1);
+	// The lines of each partition are made in a buffer of their own and
+	// let go once written, and record blocks come and go with the tables:
+	// kept in the heap up to a few MiB, their pages are used again rather
+	// than given back and cleared anew.
+	if (cpus > 1) {
+		mallopt(M_MMAP_THRESHOLD, HEAP_KEPT);
+		mallopt(M_TRIM_THRESHOLD, 2 * HEAP_KEPT);
+	}
 #endif
 	tnode *root = nullptr;
 	int status = -1, fd;

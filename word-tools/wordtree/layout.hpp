@@ -72,7 +72,9 @@ inline std::size_t putentry(unsigned char *r, std::uint64_t value, const unsigne
 {
 	memcpy(r + layout::VALUE, &value, 8);
 	r[layout::LENGTH] = static_cast<unsigned char>(len);
-	memcpy(r + layout::TEXT, w, len);
+	// Most words are short: sixteen bytes at once, which the word and the
+	// place it goes both have room for, where that covers it.
+	memcpy(r + layout::TEXT, w, len <= WORD_SLACK ? WORD_SLACK : len);
 	return HEADER + len;
 }
 

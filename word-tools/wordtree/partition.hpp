@@ -61,7 +61,7 @@ inline constexpr pairweights weights = [] {
 // where the word has only one): its running share of the weight, so never
 // decreasing.  Past the last pair of weight, every share is the last
 // partition.
-inline std::size_t partitionofkey(unsigned key)
+constexpr std::size_t partitionofkey(unsigned key)
 {
 	unsigned b0 = key >> 8, b1 = key & 0xff;
 	std::uint32_t before = weights.before[b0] + firstweight(b0) * weights.secondbefore[b1];
@@ -71,12 +71,20 @@ inline std::size_t partitionofkey(unsigned key)
 
 } // namespace partitioning
 
+// The partition of every pair of first bytes, looked up once a word.
+inline constexpr std::array<unsigned char, 65536> partitionbykey = [] {
+	static_assert(PARTITIONS <= 256, "a partition is held in a byte");
+	std::array<unsigned char, 65536> t{};
+	for (unsigned key = 0; key < t.size(); key++)
+		t[key] = static_cast<unsigned char>(partitioning::partitionofkey(key));
+	return t;
+}();
+
+// The word has WORD_SLACK readable bytes after it (takewords.hpp), so its
+// second byte can be read even where it has only one.
 inline std::size_t partitionof(const unsigned char *word, std::size_t len)
 {
-	unsigned key = len == 0   ? 0
-		       : len == 1 ? unsigned{word[0]} << 8
-				  : unsigned{word[0]} << 8 | word[1];
-	return partitioning::partitionofkey(key);
+	return partitionbykey[unsigned{word[0]} << 8 | (len > 1 ? word[1] : 0u)];
 }
 
 } // namespace sitko

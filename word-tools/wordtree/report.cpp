@@ -94,20 +94,20 @@ void write(partition &p)
 struct finishing {
 	vocabulary &v;
 	std::size_t window; // how far the lines may be made ahead of the writing
-	std::atomic<std::size_t> nextgather, nextsort;
+	std::atomic<std::size_t> nextsort;
 	std::atomic<bool> failed;
 	pthread_mutex_t lock;
 	pthread_cond_t changed;
-	std::size_t threads;    // threads at work
-	std::size_t arrived[2]; // threads done with gathering, with sorting
+	std::size_t threads; // threads at work
+	std::size_t sorted;  // threads done with sorting
 	std::size_t nextformat;
 	std::size_t written;
 	bool formatted[PARTITIONS];
 };
 
-// Takes the words of table k for sorting, and points each partition it
-// holds at its own.
-void gather(finishing &f, std::size_t k)
+// Sorts the words of table k, and points each partition it holds at its
+// own, which lie together: partitions follow byte order.
+void sorttable(finishing &f, std::size_t k)
 {
 	vocabulary &v = f.v;
 	sortedwords &s = v.sorted[k];
@@ -115,38 +115,29 @@ void gather(finishing &f, std::size_t k)
 		f.failed.store(true);
 		return;
 	}
-	std::size_t start[PARTITIONS + 1];
-	bucketwords(s.entries, s.n, start);
-	for (std::size_t p = 0; p < PARTITIONS; p++) {
-		if (start[p + 1] > start[p]) {
-			v.parts[p].ordered = s.entries + start[p];
-			v.parts[p].nordered = start[p + 1] - start[p];
-		}
+	sortentries(s.entries, s.n);
+	for (std::size_t i = 0; i < s.n;) {
+		std::size_t key = partitionbykey[s.entries[i].prefix >> 48], j = i + 1;
+		while (j < s.n && partitionbykey[s.entries[j].prefix >> 48] == key)
+			j++;
+		v.parts[key].ordered = s.entries + i;
+		v.parts[key].nordered = j - i;
+		i = j;
 	}
 }
 
-// Waits for every thread to be done with a phase.
-void meet(finishing &f, std::size_t phase)
-{
-	pthread_mutex_lock(&f.lock);
-	f.arrived[phase]++;
-	pthread_cond_broadcast(&f.changed);
-	while (f.arrived[phase] < f.threads)
-		pthread_cond_wait(&f.changed, &f.lock);
-	pthread_mutex_unlock(&f.lock);
-}
-
-// Gathers the tables, then sorts the partitions, each phase on every thread
-// until none is left; false where memory ran out for any of them.
+// Sorts the tables on every thread until none is left, then waits for every
+// thread to be done; false where memory ran out for any of them.
 bool sortall(finishing &f)
 {
-	for (std::size_t k; (k = f.nextgather.fetch_add(1)) < f.v.ntables;)
-		gather(f, k);
-	meet(f, 0);
-	if (!f.failed.load())
-		for (std::size_t p; (p = f.nextsort.fetch_add(1)) < PARTITIONS;)
-			sortentries(f.v.parts[p].ordered, f.v.parts[p].nordered);
-	meet(f, 1);
+	for (std::size_t k; (k = f.nextsort.fetch_add(1)) < f.v.ntables;)
+		sorttable(f, k);
+	pthread_mutex_lock(&f.lock);
+	f.sorted++;
+	pthread_cond_broadcast(&f.changed);
+	while (f.sorted < f.threads)
+		pthread_cond_wait(&f.changed, &f.lock);
+	pthread_mutex_unlock(&f.lock);
 	return !f.failed.load();
 }
 
@@ -192,24 +183,6 @@ void *finisher(void *arg)
 	return nullptr;
 }
 
-// One thread, one table: its words sorted whole and written straight.
-bool writeall(vocabulary &v)
-{
-	sortedwords &s = v.sorted[0];
-	bool sorted = gatherwords(v.tables[0], s);
-	if (sorted) {
-		sortentries(s.entries, s.n);
-		char line[24 + WORD_LIMIT];
-		for (std::size_t i = 0; i < s.n; i++) {
-			if (i + 16 < s.n)
-				__builtin_prefetch(s.entries[i + 16].record);
-			putbytes(line, formatline(line, s.entries[i].record));
-		}
-	}
-	dropwords(&v);
-	return sorted;
-}
-
 } // namespace
 
 bool treeprint(tnode *root, std::size_t threads)
@@ -225,18 +198,15 @@ bool treeprint(tnode *root, std::size_t threads)
 		dropwords(root);
 		return false;
 	}
-	if (threads == 1 && v.ntables == 1)
-		return writeall(v);
 
 	finishing f = {v,
 		       threads + 2,
-		       {0},
 		       {0},
 		       {false},
 		       PTHREAD_MUTEX_INITIALIZER,
 		       PTHREAD_COND_INITIALIZER,
 		       1,
-		       {},
+		       0,
 		       0,
 		       0,
 		       {}};

@@ -124,33 +124,6 @@ bool sortwords(wordtable &t, sortedwords &s)
 	return true;
 }
 
-// The first two bytes of a word are the top of its prefix, as its partition
-// takes them.
-void bucketwords(sortentry *entries, std::size_t n, std::size_t *start)
-{
-	auto bucket = [](const sortentry &e) {
-		return partitioning::partitionofkey(static_cast<unsigned>(e.prefix >> 48));
-	};
-	std::size_t next[PARTITIONS] = {};
-	for (std::size_t i = 0; i < n; i++)
-		next[bucket(entries[i])]++;
-	std::size_t at = 0;
-	for (std::size_t b = 0; b < PARTITIONS; b++) {
-		start[b] = at;
-		at += next[b];
-		next[b] = start[b];
-	}
-	start[PARTITIONS] = at;
-	for (std::size_t b = 0; b < PARTITIONS; b++) {
-		while (next[b] < start[b + 1]) {
-			sortentry e = entries[next[b]];
-			for (std::size_t d = bucket(e); d != b; d = bucket(e))
-				std::swap(e, entries[next[d]++]);
-			entries[next[b]++] = e;
-		}
-	}
-}
-
 void freesorted(sortedwords &s)
 {
 	if (!s.inslots)

@@ -32,9 +32,6 @@ bool gatherwords(wordtable &t, sortedwords &s);
 void sortentries(sortentry *entries, std::size_t n);
 // gatherwords(), then sortentries().
 bool sortwords(wordtable &t, sortedwords &s);
-// Puts n entries in order of their partition, the entries of partition p
-// from start[p] on.
-void bucketwords(sortentry *entries, std::size_t n, std::size_t *start);
 void freesorted(sortedwords &s);
 
 // How two records' words compare in byte order, as memcmp() says, a word

@@ -23,6 +23,7 @@ vocabulary nomemoryroot;
 
 // The smallest largest block of a table that is one of many.
 constexpr unsigned LEAST_BLOCK_BITS = 16;
+constexpr unsigned FEW_TABLES_BITS = 2;
 
 // The words, grouped by the table they go to: those of table k from
 // start[k] on.
@@ -105,9 +106,13 @@ void shareout(vocabulary &v, std::size_t ntables, std::span<const std::uint32_t>
 	SITKO_ASSERT(ntables >= 1 && ntables <= MAX_THREADS && weight.size() == PARTITIONS);
 	SITKO_ASSERT(v.tables[0].used == 0);
 	v.ntables = ntables;
+	// A few tables keep blocks of huge pages; more share out the room that
+	// their last blocks leave unused.
 	auto bits = static_cast<unsigned>(std::bit_width(ntables - 1));
+	unsigned blockbits =
+		bits <= FEW_TABLES_BITS ? BLOCK_BITS : BLOCK_BITS + FEW_TABLES_BITS - bits;
 	for (std::size_t k = 0; k < ntables; k++)
-		newtable(v.tables[k], std::max(BLOCK_BITS - bits, LEAST_BLOCK_BITS));
+		newtable(v.tables[k], std::max(blockbits, LEAST_BLOCK_BITS));
 	unsigned char order[PARTITIONS];
 	for (std::size_t p = 0; p < PARTITIONS; p++)
 		order[p] = static_cast<unsigned char>(p);
