@@ -429,9 +429,9 @@ TEST(wordtree, parts_as_one_pass)
 
 // Under any limit on its address space, wordtree counting in parts writes
 // the whole report one pass writes, or nothing with status 1: never a report
-// with counts missing.  From a file it succeeds wherever one pass on one CPU
-// succeeds under the same limit, and once it succeeds a higher limit does
-// not make it fail.  It reads a pipe to its end even when memory runs out,
+// with counts missing.  From a file and from a pipe it succeeds wherever one
+// pass on one CPU succeeds under the same limit, and once it succeeds a
+// higher limit does not make it fail.  It reads a pipe to its end even when memory runs out,
 // so the pipe's writer is never killed by SIGPIPE.
 TEST(wordtree, memory_limits_as_one_pass)
 {
@@ -500,6 +500,7 @@ TEST(wordtree, memory_limits_as_one_pass)
 			EXPECT_TRUE(r->out == whole || r->out == "1\n") << r->out.substr(0, 200);
 		if (one.out == whole) {
 			EXPECT_TRUE(parted.out == whole) << "from a file, where one pass succeeds";
+			EXPECT_TRUE(piped.out == whole) << "from a pipe, where one pass succeeds";
 		}
 		if (filedid) {
 			EXPECT_TRUE(parted.out == whole)

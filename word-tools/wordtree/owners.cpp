@@ -47,16 +47,18 @@ struct worker {
 	pthread_mutex_t lock;
 	pthread_cond_t wake;
 	// Under the lock: the buffers sent to it, its own buffers free to fill,
-	// and the items handed to it.
-	buffer *inbox, *inboxtail;
+	// and the items handed to it, each taken in any order.
+	buffer *inbox;
 	buffer *spare;
 	void *items[MAX_ITEMS];
-	std::size_t firstitem, nitems;
+	std::size_t nitems;
 	std::atomic<std::size_t> mail;   // buffers in the inbox, looked at without the lock
 	std::atomic<std::size_t> queued; // items waiting, looked at without the lock
-	// Its own: the item it reads, the buffers it fills, and the words of
-	// its last batch that it had counted or sent none of when it stopped.
+	// Its own: the item it reads, the buffers it fills, and where it
+	// stopped, the words of its last batch it had not counted or sent and
+	// the buffers it had not counted.
 	void *item;
+	buffer *left;
 	wordscan scan;
 	buffer *out[MAX_THREADS];
 	wordref pending[BATCH];
@@ -107,13 +109,9 @@ void pokeall(crew &c)
 void post(crew &c, std::size_t o, buffer *b)
 {
 	worker &w = *c.workers[o];
-	b->next = nullptr;
 	pthread_mutex_lock(&w.lock);
-	if (w.inbox == nullptr)
-		w.inbox = b;
-	else
-		w.inboxtail->next = b;
-	w.inboxtail = b;
+	b->next = w.inbox;
+	w.inbox = b;
 	w.mail.fetch_add(1);
 	pthread_cond_signal(&w.wake);
 	pthread_mutex_unlock(&w.lock);
@@ -152,37 +150,25 @@ bool countbuffer(buffer *b, Count count)
 }
 
 // Counts the buffers sent to w into its table and gives them back; false
-// where memory ran out, with what was not counted left in the inbox.
+// where memory ran out, with what was not counted left.
 bool serve(worker &w)
 {
 	crew &c = *w.c;
 	vocabulary &v = *c.v;
 	pthread_mutex_lock(&w.lock);
 	buffer *list = w.inbox;
-	w.inbox = w.inboxtail = nullptr;
+	w.inbox = nullptr;
 	w.mail.store(0);
 	pthread_mutex_unlock(&w.lock);
-	while (list != nullptr) {
-		buffer *b = list;
+	for (buffer *b; (b = list) != nullptr; giveback(c, b)) {
 		if (!countbuffer(b, [&](std::span<const unsigned char *const> sent) {
 			    return tableaddsent(v.tables[w.id], sent, v.key);
 		    })) {
-			pthread_mutex_lock(&w.lock);
-			std::size_t n = 0;
-			buffer *last = list;
-			for (buffer *p = list; p != nullptr; p = p->next, n++)
-				last = p;
-			last->next = w.inbox;
-			if (w.inbox == nullptr)
-				w.inboxtail = last;
-			w.inbox = list;
-			w.mail.fetch_add(n);
-			pthread_mutex_unlock(&w.lock);
+			w.left = list;
 			haltcrew(c, halt::nomemory);
 			return false;
 		}
 		list = b->next;
-		giveback(c, b);
 	}
 	return true;
 }
@@ -265,29 +251,25 @@ void finishitem(worker &w)
 	w.item = nullptr;
 }
 
-// Takes w's next item, or waits for one; false where there will be none,
-// or where something else needs doing first.
-bool nextitem(worker &w, bool &over)
+// Takes w's next item, or waits for one, or for something else to do;
+// false where there will be no more.
+bool nextitem(worker &w)
 {
 	crew &c = *w.c;
 	pthread_mutex_lock(&w.lock);
 	if (w.nitems == 0 && !c.closed.load() && !stopped(c) && w.mail.load() == 0)
 		pthread_cond_wait(&w.wake, &w.lock);
-	void *item = nullptr;
 	if (w.nitems > 0) {
-		item = w.items[w.firstitem];
-		w.firstitem = (w.firstitem + 1) % MAX_ITEMS;
-		w.nitems--;
+		w.item = w.items[--w.nitems];
 		w.queued.fetch_sub(1);
 	}
-	over = item == nullptr && c.closed.load();
+	bool over = w.item == nullptr && c.closed.load();
 	pthread_mutex_unlock(&w.lock);
-	if (item == nullptr)
-		return false;
-	w.item = item;
-	w.scan = {};
-	c.source.open(w.in, item, c.source.context);
-	return true;
+	if (w.item != nullptr) {
+		w.scan = {};
+		c.source.open(w.in, w.item, c.source.context);
+	}
+	return !over;
 }
 
 // Reads and counts w's items until there are no more; false where the crew
@@ -299,17 +281,15 @@ bool produce(worker &w)
 	for (;;) {
 		if (stopped(c) || (w.mail.load(std::memory_order_relaxed) != 0 && !serve(w)))
 			return false;
+		std::size_t n = 0;
 		if (w.item == nullptr) {
-			bool over = false;
-			if (!nextitem(w, over) && over)
+			if (!nextitem(w))
 				return true;
-			continue;
-		}
-		std::size_t n = takewords(w.in, w.scan, letterwords, LONGEST_WORD, batch);
-		if (n == 0)
+		} else if ((n = takewords(w.in, w.scan, letterwords, LONGEST_WORD, batch)) == 0) {
 			finishitem(w);
-		else if (!route(w, batch, n))
+		} else if (!route(w, batch, n)) {
 			return false;
+		}
 	}
 }
 
@@ -345,14 +325,7 @@ void countleft(crew &c, worker &w)
 	vocabulary &v = *c.v;
 	countwords(v, std::span(w.pending, w.npending));
 	w.npending = 0;
-	while (w.item != nullptr || w.nitems > 0) {
-		if (w.item == nullptr) {
-			w.item = w.items[w.firstitem];
-			w.firstitem = (w.firstitem + 1) % MAX_ITEMS;
-			w.nitems--;
-			w.scan = {};
-			c.source.open(w.in, w.item, c.source.context);
-		}
+	while (w.item != nullptr || (w.nitems > 0 && nextitem(w))) {
 		countreader(w.in, w.scan, v);
 		finishitem(w);
 	}
@@ -360,8 +333,9 @@ void countleft(crew &c, worker &w)
 		countsent(v, sent);
 		return sent.size();
 	};
-	for (buffer *b = w.inbox; b != nullptr; b = b->next)
-		countbuffer(b, count);
+	for (buffer *list : {w.left, w.inbox})
+		for (buffer *b = list; b != nullptr; b = b->next)
+			countbuffer(b, count);
 	for (std::size_t o = 0; o < c.n; o++)
 		if (w.out[o] != nullptr)
 			countbuffer(w.out[o], count);
@@ -480,8 +454,7 @@ void handitem(crew &c, std::size_t i, void *item)
 	worker &w = *c.workers[i];
 	pthread_mutex_lock(&w.lock);
 	SITKO_ASSERT(w.nitems < MAX_ITEMS);
-	w.items[(w.firstitem + w.nitems) % MAX_ITEMS] = item;
-	w.nitems++;
+	w.items[w.nitems++] = item;
 	w.queued.fetch_add(1);
 	pthread_cond_signal(&w.wake);
 	pthread_mutex_unlock(&w.lock);
