@@ -323,14 +323,14 @@ void *workerthread(void *arg)
 void countleft(crew &c, worker &w)
 {
 	vocabulary &v = *c.v;
-	countwords(v, std::span(w.pending, w.npending));
+	addwords(v, std::span(w.pending, w.npending));
 	w.npending = 0;
 	while (w.item != nullptr || (w.nitems > 0 && nextitem(w))) {
 		countreader(w.in, w.scan, v);
 		finishitem(w);
 	}
 	auto count = [&v](std::span<const unsigned char *const> sent) {
-		countsent(v, sent);
+		addsent(v, sent);
 		return sent.size();
 	};
 	for (buffer *list : {w.left, w.inbox})

@@ -128,7 +128,7 @@ void shareout(vocabulary &v, std::size_t ntables, std::span<const std::uint32_t>
 	}
 }
 
-void countwords(vocabulary &v, std::span<const wordref> words)
+void addwords(vocabulary &v, std::span<const wordref> words)
 {
 	countgrouped(
 		v, words,
@@ -136,7 +136,7 @@ void countwords(vocabulary &v, std::span<const wordref> words)
 		[](const wordref &w) { return partitionof(w.text, w.len); });
 }
 
-void countsent(vocabulary &v, std::span<const unsigned char *const> sent)
+void addsent(vocabulary &v, std::span<const unsigned char *const> sent)
 {
 	countgrouped(
 		v, sent,
@@ -167,7 +167,7 @@ void countreader(reader &in, wordscan &scan, vocabulary &v)
 {
 	wordref batch[BATCH];
 	while (std::size_t n = takewords(in, scan, letterwords, LONGEST_WORD, batch))
-		countwords(v, std::span(batch, n));
+		addwords(v, std::span(batch, n));
 }
 
 int countinput(reader &in, vocabulary *&root)
@@ -187,7 +187,7 @@ tnode *addtree(tnode *root, const char *word)
 	std::size_t len = strnlen(word, WORD_LIMIT);
 	memcpy(padded, word, len);
 	const wordref w = {padded, len};
-	countwords(*root, std::span(&w, 1));
+	addwords(*root, std::span(&w, 1));
 	return root;
 }
 

@@ -68,9 +68,9 @@ void shareout(vocabulary &v, std::size_t ntables, std::span<const std::uint32_t>
 // Counts each of words into the table of its partition; they have the
 // readable bytes after them that takewords() promises.
 // Nothing more is counted once memory has run out.
-void countwords(vocabulary &v, std::span<const wordref> words);
+void addwords(vocabulary &v, std::span<const wordref> words);
 // The same for sent words (layout.hpp).
-void countsent(vocabulary &v, std::span<const unsigned char *const> sent);
+void addsent(vocabulary &v, std::span<const unsigned char *const> sent);
 
 // The longest word: the rest of a longer one comes back as further words.
 inline constexpr std::size_t LONGEST_WORD = 99;
