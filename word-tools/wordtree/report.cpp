@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The report: the partitions sorted on every thread at once, then their
-// lines made on every thread and written in partition order, which is byte
-// order, on this one.
+// The report: the tables sorted on every thread at once, then the
+// partitions' lines made on every thread and written in partition order,
+// which is byte order, on this one.
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
