@@ -19,11 +19,11 @@
 #include <unistd.h>
 
 #include "classes.hpp"
-#include "count.hpp"
 #include "input.hpp"
 #include "sortwords.hpp"
 #include "table.hpp"
 #include "takewords.hpp"
+#include "vocabulary.hpp"
 
 namespace {
 
@@ -64,7 +64,7 @@ unsigned long long readwords(int fd, unsigned long long &words)
 	words = 0;
 	if (!reopen(fd))
 		return 0;
-	while (std::size_t n = takewords(in, scan, letterwords, LIMIT, batch)) {
+	while (std::size_t n = takewords(in, scan, letterwords, LONGEST_WORD, batch)) {
 		for (std::size_t i = 0; i < n; i++)
 			bytes += batch[i].len;
 		words += n;
@@ -80,7 +80,7 @@ bool counttable(int fd, wordtable &t, hashkey key)
 	wordref batch[BATCH];
 	if (!reopen(fd))
 		return false;
-	while (std::size_t n = takewords(in, scan, letterwords, LIMIT, batch))
+	while (std::size_t n = takewords(in, scan, letterwords, LONGEST_WORD, batch))
 		if (tableadd(t, std::span(batch, n), key) != n)
 			return false;
 	return !inputfailed(in);
