@@ -8,6 +8,7 @@
 // skipped, with the Debian package that brings it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -23,7 +24,7 @@ namespace {
 struct environment {
 	const char *name;
 	const char *tool;    // a program the environment needs, or nullptr
-	const char *library; // a library it preloads, or nullptr
+	const char *library; // a library it preloads (names it may have, by |), or nullptr
 	const char *package; // the Debian package of either
 	std::vector<std::string> command;
 	std::vector<std::string> env;
@@ -33,7 +34,13 @@ struct environment {
 const std::vector<environment> environments = {
 	{"fakeroot", "fakeroot", nullptr, "fakeroot", {"fakeroot"}, {}, false},
 	{"jemalloc", nullptr, "libjemalloc.so.2", "libjemalloc2", {}, {}, false},
-	{"mimalloc", nullptr, "libmimalloc.so.2", "libmimalloc2.0", {}, {}, false},
+	{"mimalloc",
+	 nullptr,
+	 "libmimalloc.so.3|libmimalloc.so.2",
+	 "libmimalloc3 or libmimalloc2.0",
+	 {},
+	 {},
+	 false},
 	{"tcmalloc", nullptr, "libtcmalloc_minimal.so.4", "libtcmalloc-minimal4", {}, {}, false},
 	{"strace",
 	 "strace",
@@ -78,14 +85,21 @@ bool onpath(const std::string &tool)
 	return false;
 }
 
-// The library's path in the target's library folders, or "".
-std::string findlibrary(const std::string &name)
+// The library's path in the target's library folders, under the first of
+// its names found, or "".
+std::string findlibrary(const std::string &names)
 {
-	for (const char *dir : {"/usr/lib/" SITKO_LIBRARY_ARCHITECTURE "/",
-				"/lib/" SITKO_LIBRARY_ARCHITECTURE "/", "/usr/lib/", "/lib/"}) {
-		struct stat st;
-		if (stat((dir + name).c_str(), &st) == 0)
-			return dir + name;
+	for (std::size_t from = 0; from < names.size();) {
+		std::size_t to = std::min(names.find('|', from), names.size());
+		std::string name = names.substr(from, to - from);
+		for (const char *dir :
+		     {"/usr/lib/" SITKO_LIBRARY_ARCHITECTURE "/",
+		      "/lib/" SITKO_LIBRARY_ARCHITECTURE "/", "/usr/lib/", "/lib/"}) {
+			struct stat st;
+			if (stat((dir + name).c_str(), &st) == 0)
+				return dir + name;
+		}
+		from = to + 1;
 	}
 	return "";
 }
