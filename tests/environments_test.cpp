@@ -140,13 +140,17 @@ std::string manywords(std::size_t size)
 	return s;
 }
 
-class environments_test : public testing::TestWithParam<environment> {};
-
-} // namespace
-
-TEST_P(environments_test, plain_reports_and_statuses)
+const environment &named(const std::string &name)
 {
-	const environment &e = GetParam();
+	for (const auto &e : environments)
+		if (name == e.name)
+			return e;
+	std::abort();
+}
+
+// Every program's report and status in the environment, as in a plain run.
+void asplain(const environment &e)
+{
 	if (std::string why = missing(e); !why.empty())
 		GTEST_SKIP() << why;
 	for (const auto &s : subjects) {
@@ -173,11 +177,8 @@ TEST_P(environments_test, plain_reports_and_statuses)
 
 // A program taken over, played by the probe preloaded after the allocator,
 // finds a file and a socket refused at its first read.
-TEST_P(environments_test, probe_refused_beside_an_allocator)
+void refusedbeside(const environment &e)
 {
-	const environment &e = GetParam();
-	if (e.library == nullptr)
-		GTEST_SKIP() << "preloads no allocator";
 	if (std::string why = missing(e); !why.empty())
 		GTEST_SKIP() << why;
 	auto confined = sitko::test::run(
@@ -205,7 +206,69 @@ TEST_P(environments_test, probe_refused_beside_an_allocator)
 	}
 }
 
-INSTANTIATE_TEST_SUITE_P(, environments_test, testing::ValuesIn(environments),
-			 [](const testing::TestParamInfo<environment> &p) {
-				 return std::string(p.param.name);
-			 });
+} // namespace
+
+TEST(environments, fakeroot)
+{
+	asplain(named("fakeroot"));
+}
+
+TEST(environments, jemalloc)
+{
+	asplain(named("jemalloc"));
+}
+
+TEST(environments, mimalloc)
+{
+	asplain(named("mimalloc"));
+}
+
+TEST(environments, tcmalloc)
+{
+	asplain(named("tcmalloc"));
+}
+
+TEST(environments, strace)
+{
+	asplain(named("strace"));
+}
+
+TEST(environments, ltrace)
+{
+	asplain(named("ltrace"));
+}
+
+TEST(environments, valgrind)
+{
+	asplain(named("valgrind"));
+}
+
+TEST(environments, loader_trace)
+{
+	asplain(named("loader_trace"));
+}
+
+TEST(environments, malloc_tunables)
+{
+	asplain(named("malloc_tunables"));
+}
+
+TEST(environments, thread_tunables)
+{
+	asplain(named("thread_tunables"));
+}
+
+TEST(environments, probe_refused_beside_jemalloc)
+{
+	refusedbeside(named("jemalloc"));
+}
+
+TEST(environments, probe_refused_beside_mimalloc)
+{
+	refusedbeside(named("mimalloc"));
+}
+
+TEST(environments, probe_refused_beside_tcmalloc)
+{
+	refusedbeside(named("tcmalloc"));
+}
