@@ -2,8 +2,9 @@
 // Every program confined: the filter is there from the start, and what a
 // program taken over would try (played by the preloaded probe) fails, at
 // its first read, at its first write, and from wordtree's threads; only a
-// call through another architecture's table ends the program.  The other tests, run against the same confined
-// programs, show that every report and status is as before.
+// call through another architecture's table ends the program.  The other
+// tests, run against the same confined programs, show that every report and
+// status is as before.
 #include <gtest/gtest.h>
 
 #include <atomic>
