@@ -55,8 +55,8 @@ int sitko::censuscases(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
+	sitko::confine(sitko::family::reads);
 	return sitko::finish(sitko::censuscases(in), in);
 }
 #endif

@@ -38,8 +38,8 @@ int sitko::census(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
+	sitko::confine(sitko::family::reads);
 	return sitko::finish(sitko::census(in), in);
 }
 #endif

@@ -49,7 +49,7 @@ double countfile(reader &in, int fd, long long at, long long size)
 		if (tail == static_cast<double>(page))
 			trusted = lseek(fd, static_cast<off_t>(size), SEEK_SET);
 	}
-	openinput(in, fd);
+	reopeninput(in);
 	double skipped = trusted > at ? static_cast<double>(trusted - at) : 0;
 	return skipped + countrest(in);
 }
@@ -69,8 +69,8 @@ int sitko::charcount(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
+	sitko::confine(sitko::family::reads);
 	return sitko::finish(sitko::charcount(in), in);
 }
 #endif

@@ -20,8 +20,8 @@ int sitko::linecount(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
+	sitko::confine(sitko::family::reads);
 	return sitko::finish(sitko::linecount(in), in);
 }
 #endif

@@ -29,8 +29,8 @@ int sitko::wordcount(reader &in)
 #if !defined(SITKO_NO_MAIN)
 int main()
 {
-	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
+	sitko::confine(sitko::family::reads);
 	return sitko::finish(sitko::wordcount(in), in);
 }
 #endif

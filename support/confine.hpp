@@ -5,8 +5,8 @@
 // take a program over, the system still lets it do only what its family of
 // programs needs: read its standard input, write its standard output, manage
 // its own memory and, for wordtree, its own threads.  It cannot open a file,
-// start a process, reach a network or loosen the rule.  The allowed calls,
-// and why each is there, are the tables in confine.cpp.
+// start a process, reach a network or loosen the rule: those calls fail.
+// The allowed calls, and why each is there, are the tables in confine.cpp.
 #ifndef SITKO_CONFINE_HPP
 #define SITKO_CONFINE_HPP
 
@@ -19,8 +19,9 @@ enum class family {
 };
 
 // Forbids new privileges and installs the family's seccomp filter, before
-// the first read.  Any call the family does not make then ends the process
-// with SIGSYS, or fails where failing loses nothing (see confine.cpp).
+// the first read.  Any call the family does not make then fails, and only a
+// call through another architecture's table ends the process with SIGSYS
+// (see confine.cpp).
 // Where the system cannot confine the program (a kernel without seccomp, an
 // emulator or valgrind that refuses it, an architecture without a table
 // here, a build with SITKO_CONFINE off) nothing changes and nothing is said.

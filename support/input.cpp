@@ -165,10 +165,19 @@ bool refill(reader &r)
 
 void openinput(reader &r, int fd)
 {
-	newsource(r);
-	r.fd = fd;
 	struct stat st;
-	if (fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode))
+	bool known = fstat(fd, &st) == 0;
+	r.fifo = known && S_ISFIFO(st.st_mode);
+	r.regular = known && S_ISREG(st.st_mode);
+	r.size = r.regular ? static_cast<long long>(st.st_size) : 0;
+	r.fd = fd;
+	reopeninput(r);
+}
+
+void reopeninput(reader &r)
+{
+	newsource(r);
+	if (r.fifo)
 		openpipe(r);
 }
 
@@ -187,6 +196,7 @@ void openrange(reader &r, int fd, long long from, long long to)
 {
 	newsource(r);
 	r.fd = fd;
+	r.fifo = false;
 	r.ranged = true;
 	r.next = from;
 	r.last = to;
@@ -196,6 +206,8 @@ void openmemory(reader &r, const unsigned char *bytes, std::size_t n)
 {
 	newsource(r);
 	r.fd = -1;
+	r.fifo = false;
+	r.regular = false;
 	r.frommemory = true;
 	newblock(r, bytes, n);
 }
@@ -205,6 +217,8 @@ void openmemory(reader &r, const unsigned char *bytes, std::size_t n,
 {
 	newsource(r);
 	r.fd = -1;
+	r.fifo = false;
+	r.regular = false;
 	r.frommemory = true;
 	r.memnext = bytes;
 	r.memleft = n;
@@ -255,19 +269,18 @@ bool regularinput(const reader &r, int &fd, long long &offset, long long &size)
 {
 	if (r.frommemory || r.ranged || r.ended || r.pos != nullptr)
 		return false;
-	struct stat st;
-	if (fstat(r.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+	if (!r.regular || r.size <= 0)
 		return false;
 	// A descriptor that cannot be read must fail as reading it would.
 	int flags = fcntl(r.fd, F_GETFL);
 	if (flags < 0 || (flags & O_ACCMODE) == O_WRONLY)
 		return false;
 	off_t from = lseek(r.fd, 0, SEEK_CUR);
-	if (from < 0 || from >= st.st_size)
+	if (from < 0 || from >= r.size)
 		return false;
 	fd = r.fd;
 	offset = from;
-	size = st.st_size;
+	size = r.size;
 	return true;
 }
 

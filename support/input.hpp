@@ -39,6 +39,9 @@ struct reader {
 	bool failed;
 	bool ranged;     // pread(2) from next up to last
 	bool frommemory; // memnext and memleft, in pieces of the npieces sizes at pieces
+	bool fifo;       // what openinput() found fd to be
+	bool regular;
+	long long size; // a regular file's size, as openinput() found it
 	std::size_t readsize;
 	std::size_t pipesize; // a pipe's size until it has been grown, else 0
 	long long next;
@@ -59,8 +62,13 @@ struct reader {
 // that only a pipe carrying bulk data is grown; a refusal changes nothing
 // else.
 void openinput(reader &r, int fd);
+// Reads r's descriptor again from its offset on, as what openinput() found
+// it to be, without asking again (after openrange() on the same descriptor).
+void reopeninput(reader &r);
 // The reader of standard input that every program's main runs on, opened at
-// the first call.
+// the first call: each main opens it before it confines itself, as what
+// standard input is may only be asked through calls the filter refuses
+// (fakeroot answers it through its daemon).
 reader &standardinput();
 // Reads the bytes of the regular file fd from offset from up to offset to
 // with pread(2), leaving its offset alone.
@@ -86,9 +94,9 @@ std::span<const unsigned char> refillblock(reader &r);
 bool inputfailed(const reader &r);
 // How many bytes r has taken from its source so far.
 unsigned long long inputtaken(const reader &r);
-// Where r reads a regular file, readable, that says it is not empty, and
-// nothing has been taken from r yet: the descriptor, its offset and the size
-// the system gives.  Some files give a size that is not true (as /proc and
+// Where r reads a regular file, readable, that said it was not empty when it
+// was opened, and nothing has been taken from r yet: the descriptor, its
+// offset and the size the system gave.  Some files give a size that is not true (as /proc and
 // /sys do), so what is taken from it must be checked.
 bool regularinput(const reader &r, int &fd, long long &offset, long long &size);
 

@@ -62,7 +62,8 @@ std::string commandline(std::string_view name)
 	return line + program(name);
 }
 
-outcome run(std::string_view name, std::string_view input, source from, sink to)
+outcome run(std::string_view name, std::string_view input, source from, sink to,
+	    const setting &within)
 {
 	std::string path = program(name);
 	// A program that exits before taking all its input must not take the
@@ -100,11 +101,22 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 	if (pipe2(err, O_CLOEXEC) != 0)
 		std::abort();
 
-	std::vector<char *> argv;
+	std::vector<std::string> words;
 	for (const char *const *word = emulator; *word != nullptr; word++)
-		argv.push_back(const_cast<char *>(*word));
-	argv.push_back(path.data());
+		words.emplace_back(*word);
+	words.insert(words.end(), within.command.begin(), within.command.end());
+	words.push_back(path);
+	std::vector<char *> argv;
+	for (auto &w : words)
+		argv.push_back(w.data());
 	argv.push_back(nullptr);
+	std::vector<std::string> settings(within.env);
+	for (char **e = environ; *e != nullptr; e++)
+		settings.emplace_back(*e);
+	std::vector<char *> envp;
+	for (auto &e : settings)
+		envp.push_back(e.data());
+	envp.push_back(nullptr);
 
 	pid_t pid = fork();
 	if (pid == 0) {
@@ -120,7 +132,7 @@ outcome run(std::string_view name, std::string_view input, source from, sink to)
 		else
 			close(STDOUT_FILENO);
 		dup2(err[1], STDERR_FILENO);
-		execvp(argv[0], argv.data());
+		execvpe(argv[0], argv.data(), envp.data());
 		_exit(127);
 	}
 

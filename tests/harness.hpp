@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sitko::test {
 
@@ -56,8 +57,15 @@ int inputfile(std::string_view input);
 std::string program(std::string_view name);
 // The program's path as a shell would start it, behind the emulator if any.
 std::string commandline(std::string_view name);
+// What a program is run in: commands it is started behind (a tracer,
+// fakeroot), and settings added to its environment.
+struct setting {
+	std::vector<std::string> command;
+	std::vector<std::string> env;
+};
+
 outcome run(std::string_view name, std::string_view input, source from = source::file,
-	    sink to = sink::pipe);
+	    sink to = sink::pipe, const setting &within = {});
 
 struct shellrun {
 	std::string out;

@@ -32,8 +32,8 @@ int main()
 	sigaction(SIGALRM, &action, nullptr);
 	itimerval every = {{0, 100}, {0, 100}};
 	setitimer(ITIMER_REAL, &every, nullptr);
-	sitko::confine(sitko::family::reads);
 	sitko::reader &in = sitko::standardinput();
+	sitko::confine(sitko::family::reads);
 	for (auto block = sitko::getblock(in); !block.empty(); block = sitko::getblock(in))
 		sitko::putbytes(block.data(), block.size());
 	// 2 says the timer never fired, so the run proved nothing.

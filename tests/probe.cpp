@@ -6,8 +6,8 @@
 // thread), it makes one attempt (SITKO_PROBE) at something no program of
 // the suite needs, writes on standard output what came of it and ends the
 // program: status 3 where the call failed, 4 where it did what was asked.
-// A filter that kills for the call ends the program with SIGSYS before
-// that.  Without SITKO_PROBE, or with SITKO_PROBE=none, the program runs as
+// A filter that kills for the call (as for another architecture's calls)
+// ends the program with SIGSYS before that.  Without SITKO_PROBE, or with SITKO_PROBE=none, the program runs as
 // usual.
 //
 // The attempts go straight to the kernel where the C library would make

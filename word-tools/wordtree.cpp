@@ -35,7 +35,7 @@ bool openrest(reader &r, long long from, const void *fd)
 	int d = *static_cast<const int *>(fd);
 	if (lseek(d, static_cast<off_t>(from), SEEK_SET) < 0)
 		return false;
-	openinput(r, d);
+	reopeninput(r);
 	return true;
 }
 
@@ -84,8 +84,8 @@ int main()
 {
 	// The CPU quota is read from files, which the filter then forbids.
 	std::size_t cpus = sitko::cpusallowed();
-	sitko::confine(sitko::family::threads);
 	sitko::reader &in = sitko::standardinput();
+	sitko::confine(sitko::family::threads);
 	return sitko::finish(sitko::wordtree(in, cpus), in);
 }
 #endif

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Shared by the cross toolchain files: Debian's g++-<triple> cross compiler,
 # the target's libraries under /usr/<triple>, and qemu-user to run what was
-# built.  The including file sets SITKO_TRIPLE and SITKO_QEMU.
+# built.  The including file sets SITKO_TRIPLE, and SITKO_QEMU where the
+# programs do not run natively.
 set(CMAKE_SYSTEM_NAME Linux)
 string(REGEX MATCH "^[^-]+" CMAKE_SYSTEM_PROCESSOR ${SITKO_TRIPLE})
 set(CMAKE_CXX_COMPILER ${SITKO_TRIPLE}-g++)
@@ -17,5 +18,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Without binfmt_misc a foreign program cannot be exec'd directly; the
 # tests start every built program through the emulator, which finds the
-# target's dynamic loader and libraries under -L.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${SITKO_QEMU} -L /usr/${SITKO_TRIPLE})
+# target's dynamic loader and libraries under -L.  Without SITKO_QEMU the
+# programs run natively.
+if(SITKO_QEMU)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${SITKO_QEMU} -L /usr/${SITKO_TRIPLE})
+endif()
