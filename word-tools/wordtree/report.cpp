@@ -87,8 +87,11 @@ void write(partition &p)
 		return;
 	}
 	char line[24 + WORD_LIMIT];
-	for (std::size_t i = 0; i < p.nordered; i++)
+	for (std::size_t i = 0; i < p.nordered; i++) {
+		if (i + 16 < p.nordered)
+			__builtin_prefetch(p.ordered[i + 16].record);
 		putbytes(line, formatline(line, p.ordered[i].record));
+	}
 }
 
 struct finishing {
