@@ -16,11 +16,13 @@ signed=$(sed -n 's/^ -- \(.*>\)  .*/\1/p' debian/changelog | head -n 1)
 [ "$signed" = "$maintainer" ] || fail "the newest changelog entry is signed by $signed"
 
 # The files git tracks, or, in a tree without git (a release tarball), the
-# tree less any build folder in it.
+# project's own folders: never a build tree or a package's staging folder.
 if command -v git >/dev/null && [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$(pwd -P)" ]; then
 	files=$(git ls-files)
 else
-	files=$(find . -path ./build -prune -o -type f -print | sed 's|^\./||')
+	files=$( (find . debian -maxdepth 1 -type f
+		find .ci bench cmake console debian/source debian/tests demo docs fuzz line-filters \
+			routines support tests word-tools -type f) 2>/dev/null | sed 's|^\./||')
 fi
 address='[[:alnum:]._+-]+@[[:alnum:].-]+\.[[:alpha:]]+'
 # shellcheck disable=SC2086
