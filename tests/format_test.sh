@@ -16,7 +16,7 @@ major=$(clang-format --version | sed -n 's/.*version \([0-9]*\)\..*/\1/p')
 if command -v git >/dev/null && [ "$(git rev-parse --show-toplevel 2>/dev/null)" = "$(pwd -P)" ]; then
 	files=$(git ls-files -- '*.cpp' '*.hpp')
 else
-	files=$(find bench console fuzz line-filters routines support tests word-tools \
+	files=$(find bench console debian fuzz line-filters routines support tests word-tools \
 	        \( -name '*.cpp' -o -name '*.hpp' \) -print | sort)
 fi
 [ -n "$files" ] || { echo "format: no sources found"; exit 1; }
