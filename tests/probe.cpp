@@ -10,6 +10,10 @@
 // ends the program with SIGSYS before that.  Without SITKO_PROBE, or with SITKO_PROBE=none, the program runs as
 // usual.
 //
+// Built with SITKO_PROBE_STATIC, it goes into a statically linked program
+// instead, linked with -Wl,--wrap= for read, write, pread and pread64 (as
+// .ci/kernels does, for kernels that run no dynamic loader of ours).
+//
 // The attempts go straight to the kernel where the C library would make
 // other calls of its own first, so that what the probe asks is what the
 // filter sees.  The program's own calls go on to the C library's functions,
@@ -37,6 +41,20 @@
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+#if defined(SITKO_PROBE_STATIC)
+// The linker sends the program's calls to __wrap_<call> and leaves the C
+// library's own at __real_<call>.
+#define SITKO_HOOK(call) __wrap_##call
+extern "C" {
+ssize_t __real_read(int, void *, size_t);
+ssize_t __real_write(int, const void *, size_t);
+ssize_t __real_pread(int, void *, size_t, off_t);
+ssize_t __real_pread64(int, void *, size_t, off64_t);
+}
+#else
+#define SITKO_HOOK(call) call
+#endif
 
 namespace {
 
@@ -178,24 +196,31 @@ __attribute__((constructor)) void setup()
 		attempt = nullptr;
 	if (when == nullptr)
 		when = "read";
+#if defined(SITKO_PROBE_STATIC)
+	realread = __real_read;
+	realwrite = __real_write;
+	realpread = __real_pread;
+	realpread64 = __real_pread64;
+#else
 	find(realread, "read");
 	find(realwrite, "write");
 	find(realpread, "pread");
 	find(realpread64, "pread64");
+#endif
 }
 
 } // namespace
 
 extern "C" {
 
-ssize_t read(int fd, void *buf, size_t n)
+ssize_t SITKO_HOOK(read)(int fd, void *buf, size_t n)
 {
 	if (fd == STDIN_FILENO)
 		probe("read");
 	return realread(fd, buf, n);
 }
 
-ssize_t write(int fd, const void *buf, size_t n)
+ssize_t SITKO_HOOK(write)(int fd, const void *buf, size_t n)
 {
 	if (fd == STDOUT_FILENO)
 		probe("write");
@@ -203,7 +228,7 @@ ssize_t write(int fd, const void *buf, size_t n)
 }
 
 #if !defined(__USE_FILE_OFFSET64)
-ssize_t pread(int fd, void *buf, size_t n, off_t at)
+ssize_t SITKO_HOOK(pread)(int fd, void *buf, size_t n, off_t at)
 {
 	if (fd == STDIN_FILENO)
 		probe("read");
@@ -211,7 +236,7 @@ ssize_t pread(int fd, void *buf, size_t n, off_t at)
 }
 #endif
 
-ssize_t pread64(int fd, void *buf, size_t n, off64_t at)
+ssize_t SITKO_HOOK(pread64)(int fd, void *buf, size_t n, off64_t at)
 {
 	if (fd == STDIN_FILENO)
 		probe("read");
