@@ -22,6 +22,17 @@ namespace {
 constexpr std::size_t SEND_BYTES = 64 << 10;
 constexpr std::size_t LEAST_SEND_BYTES = 4 << 10;
 constexpr std::size_t SEND_BUDGET = 1 << 20;
+// A thread counts the words of other threads' partitions in a small table
+// of its own first, its cache, which stays in the core's cache and holds
+// the frequent ones: COUNTER_BUDGET words for all threads together, from
+// LEAST_CACHE to CACHE_WORDS each.  A word it has no room for is sent as it
+// is.  After RELEARN words more, its words are sent too, with their counts,
+// and it fills again with the words of the input as it is by then.
+constexpr std::size_t CACHE_WORDS = 32768;
+constexpr std::size_t CACHE_BUDGET = 65536;
+constexpr std::size_t LEAST_CACHE = 2048;
+constexpr std::size_t TIGHT_CACHE = 3;
+constexpr long long RELEARN = 1 << 20;
 // A stream has at most this many blocks out at once.
 constexpr std::size_t MAX_ITEMS = MAX_THREADS + 2;
 // A new word costs about this many times a word already counted.
@@ -59,6 +70,8 @@ struct worker {
 	// the buffers it had not counted.
 	void *item;
 	buffer *left;
+	wordtable cache;
+	long long sincefull; // words read since the cache filled
 	wordscan scan;
 	buffer *out[MAX_THREADS];
 	wordref pending[BATCH];
@@ -73,6 +86,7 @@ struct crew {
 	itemsource source;
 	std::size_t n;
 	std::size_t sendsize;
+	std::size_t cachewords;
 	std::atomic<int> halted; // bits of halt
 	std::atomic<std::size_t> producing;
 	std::atomic<bool> closed;
@@ -138,11 +152,11 @@ bool countbuffer(buffer *b, Count count)
 		std::size_t n = 0, at = b->taken;
 		for (; n < BATCH && at < b->used; n++) {
 			sent[n] = b->bytes() + at;
-			at += sizeof_entry(sent[n]);
+			at += sentsize(sent[n]);
 		}
 		std::size_t k = count(std::span<const unsigned char *const>(sent, n));
 		for (std::size_t i = 0; i < k; i++)
-			b->taken += sizeof_entry(sent[i]);
+			b->taken += sentsize(sent[i]);
 		if (k < n)
 			return false;
 	}
@@ -195,18 +209,42 @@ buffer *takespare(worker &w)
 	}
 }
 
-bool send(worker &w, std::size_t o, const wordref &word)
+bool send(worker &w, std::size_t o, const unsigned char *text, std::size_t len, std::uint64_t hash,
+	  long long count)
 {
 	crew &c = *w.c;
 	buffer *&b = w.out[o];
-	if (b != nullptr && b->used + HEADER + word.len > c.sendsize) {
+	if (b != nullptr && b->used + SENT_HEADER + len > c.sendsize) {
 		post(c, o, b);
 		b = nullptr;
 	}
 	if (b == nullptr && (b = takespare(w)) == nullptr)
 		return false;
-	b->used += putentry(b->bytes() + b->used, wordhash(word.text, word.len, c.v->key),
-			    word.text, word.len);
+	b->used += putsent(b->bytes() + b->used, hash, count, text, len);
+	return true;
+}
+
+// Sends the words of w's cache with their counts, and empties it; false
+// where the crew stopped first, with the words sent so far marked so.
+bool flushcache(worker &w)
+{
+	vocabulary &v = *w.c->v;
+	wordtable &t = w.cache;
+	sealtable(t);
+	for (std::size_t b = 0; b < t.nblocks; b++) {
+		for (unsigned char *r = firstrecord(t, b); countof(r) != 0; r = nextrecord(r)) {
+			const unsigned char *text = textof(r);
+			std::size_t len = lengthof(r);
+			if (countof(r) < 0)
+				continue;
+			if (!send(w, v.owner[partitionof(text, len)], text, len,
+				  wordhash(text, len, v.key), countof(r)))
+				return false;
+			setcount(r, -1);
+		}
+	}
+	cleartable(t);
+	w.sincefull = 0;
 	return true;
 }
 
@@ -228,7 +266,13 @@ bool route(worker &w, const wordref *batch, std::size_t n)
 		std::size_t o = v.owner[partitionof(batch[i].text, batch[i].len)];
 		if (o == w.id) {
 			own[nown++] = batch[i];
-		} else if (!send(w, o, batch[i])) {
+			continue;
+		}
+		const unsigned char *text = batch[i].text;
+		std::size_t len = batch[i].len;
+		std::uint64_t hash = wordhash(text, len, v.key);
+		if (!tablecount(w.cache, text, len, hash, 1, v.key) &&
+		    !send(w, o, text, len, hash, 1)) {
 			keep(w, own, nown);
 			keep(w, batch + i, n - i);
 			return false;
@@ -240,7 +284,9 @@ bool route(worker &w, const wordref *batch, std::size_t n)
 		haltcrew(*w.c, halt::nomemory);
 		return false;
 	}
-	return true;
+	if (w.cache.used == w.c->cachewords)
+		w.sincefull += static_cast<long long>(n);
+	return w.sincefull < RELEARN || flushcache(w);
 }
 
 void finishitem(worker &w)
@@ -336,6 +382,15 @@ void countleft(crew &c, worker &w)
 	for (buffer *list : {w.left, w.inbox})
 		for (buffer *b = list; b != nullptr; b = b->next)
 			countbuffer(b, count);
+	wordtable &t = w.cache;
+	sealtable(t);
+	for (std::size_t b = 0; b < t.nblocks; b++)
+		for (unsigned char *r = firstrecord(t, b); countof(r) != 0; r = nextrecord(r))
+			if (countof(r) > 0 && !outofmemory(&v) &&
+			    !tablecount(v.tables[v.owner[partitionof(textof(r), lengthof(r))]],
+					textof(r), lengthof(r),
+					wordhash(textof(r), lengthof(r), v.key), countof(r), v.key))
+				v.nomemory.store(true);
 	for (std::size_t o = 0; o < c.n; o++)
 		if (w.out[o] != nullptr)
 			countbuffer(w.out[o], count);
@@ -343,6 +398,7 @@ void countleft(crew &c, worker &w)
 
 void freeworker(worker *w)
 {
+	freetable(w->cache);
 	pthread_cond_destroy(&w->wake);
 	pthread_mutex_destroy(&w->lock);
 	free(w);
@@ -362,8 +418,10 @@ crew *newcrew(vocabulary &v, std::size_t n, const itemsource &source)
 	c->source = source;
 	std::size_t nbuffers = 2 * n;
 	c->sendsize = v.sendsize != 0
-			      ? std::max(v.sendsize, HEADER + WORD_LIMIT)
+			      ? std::max(v.sendsize, SENT_HEADER + WORD_LIMIT)
 			      : std::clamp(SEND_BUDGET / nbuffers, LEAST_SEND_BYTES, SEND_BYTES);
+	c->cachewords = v.sendsize != 0 ? TIGHT_CACHE
+					: std::clamp(CACHE_BUDGET / n, LEAST_CACHE, CACHE_WORDS);
 	std::size_t size = sizeof(buffer) + c->sendsize + WORD_SLACK;
 	size = (size + alignof(buffer) - 1) / alignof(buffer) * alignof(buffer);
 	c->area = static_cast<unsigned char *>(calloc(n * nbuffers, size));
@@ -377,6 +435,9 @@ crew *newcrew(vocabulary &v, std::size_t n, const itemsource &source)
 						reinterpret_cast<unsigned char *>(w)));
 		w->c = c;
 		w->id = c->n;
+		newtable(w->cache, FIRST_BLOCK_BITS + 8);
+		reservetable(w->cache, c->cachewords);
+		w->cache.limit = c->cachewords;
 		pthread_mutex_init(&w->lock, nullptr);
 		pthread_cond_init(&w->wake, nullptr);
 		for (std::size_t i = 0; i < nbuffers; i++) {
@@ -478,7 +539,7 @@ void closecrew(crew &c)
 void runworker(crew &c, std::size_t i)
 {
 	worker &w = *c.workers[i];
-	if (!produce(w))
+	if (!produce(w) || !flushcache(w))
 		return;
 	for (std::size_t o = 0; o < c.n; o++) {
 		if (w.out[o] != nullptr)

@@ -71,12 +71,30 @@ constexpr std::size_t partitionofkey(unsigned key)
 
 } // namespace partitioning
 
-// The partition of every pair of first bytes, looked up once a word.
-inline constexpr std::array<unsigned char, 65536> partitionbykey = [] {
+// The partition of every pair of first bytes, looked up once a word.  Built
+// row by row over a plain array: few enough steps for any compiler's
+// constant evaluation.
+struct partitiontable {
+	unsigned char of[65536];
+	constexpr unsigned char operator[](std::size_t key) const
+	{
+		return of[key];
+	}
+};
+
+inline constexpr partitiontable partitionbykey = [] {
 	static_assert(PARTITIONS <= 256, "a partition is held in a byte");
-	std::array<unsigned char, 65536> t{};
-	for (unsigned key = 0; key < t.size(); key++)
-		t[key] = static_cast<unsigned char>(partitioning::partitionofkey(key));
+	partitiontable t{};
+	for (unsigned b0 = 0; b0 < 256; b0++) {
+		std::size_t before = partitioning::weights.before[b0];
+		std::size_t first = partitioning::firstweight(b0);
+		for (unsigned b1 = 0; b1 < 256; b1++) {
+			std::size_t p = (before + first * partitioning::weights.secondbefore[b1]) *
+					PARTITIONS / partitioning::weights.total;
+			t.of[b0 << 8 | b1] =
+				static_cast<unsigned char>(p < PARTITIONS ? p : PARTITIONS - 1);
+		}
+	}
 	return t;
 }();
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <pthread.h>
 
+#include "check.hpp"
 #include "output.hpp"
 #include "threads.hpp"
 #include "vocabulary.hpp"
@@ -106,6 +107,8 @@ struct finishing {
 	std::size_t nextformat;
 	std::size_t written;
 	bool formatted[PARTITIONS];
+	bool leftclaimed, leftdone;
+	bool retry[MAX_THREADS]; // tables to sort again, alone
 };
 
 // Sorts the words of table k, and points each partition it holds at its
@@ -115,7 +118,7 @@ void sorttable(finishing &f, std::size_t k)
 	vocabulary &v = f.v;
 	sortedwords &s = v.sorted[k];
 	if (!gatherwords(v.tables[k], s)) {
-		f.failed.store(true);
+		f.retry[k] = true;
 		return;
 	}
 	sortentries(s.entries, s.n);
@@ -123,14 +126,19 @@ void sorttable(finishing &f, std::size_t k)
 		std::size_t key = partitionbykey[s.entries[i].prefix >> 48], j = i + 1;
 		while (j < s.n && partitionbykey[s.entries[j].prefix >> 48] == key)
 			j++;
+		SITKO_ASSERT(v.parts[key].nordered == 0 && v.owner[key] == k);
 		v.parts[key].ordered = s.entries + i;
 		v.parts[key].nordered = j - i;
 		i = j;
 	}
 }
 
+bool sortleft(finishing &f);
+
 // Sorts the tables on every thread until none is left, then waits for every
-// thread to be done; false where memory ran out for any of them.
+// thread to be done.  Sorting many tables at once takes more memory than
+// one: a table that found none is sorted again once the others are done,
+// alone.  False where memory ran out even then.
 bool sortall(finishing &f)
 {
 	for (std::size_t k; (k = f.nextsort.fetch_add(1)) < f.v.ntables;)
@@ -140,8 +148,33 @@ bool sortall(finishing &f)
 	pthread_cond_broadcast(&f.changed);
 	while (f.sorted < f.threads)
 		pthread_cond_wait(&f.changed, &f.lock);
+	if (!f.leftclaimed) {
+		f.leftclaimed = true;
+		pthread_mutex_unlock(&f.lock);
+		if (!sortleft(f))
+			f.failed.store(true);
+		pthread_mutex_lock(&f.lock);
+		f.leftdone = true;
+		pthread_cond_broadcast(&f.changed);
+	}
+	while (!f.leftdone)
+		pthread_cond_wait(&f.changed, &f.lock);
 	pthread_mutex_unlock(&f.lock);
 	return !f.failed.load();
+}
+
+// The tables whose sort found no memory beside the others', sorted one by one
+// on this thread; false where memory runs out even so.
+bool sortleft(finishing &f)
+{
+	for (std::size_t k = 0; k < f.v.ntables; k++)
+		if (f.retry[k]) {
+			f.retry[k] = false;
+			sorttable(f, k);
+			if (f.retry[k])
+				return false;
+		}
+	return true;
 }
 
 // With the lock held: takes the next partition to format, if there is one
@@ -212,6 +245,9 @@ bool treeprint(tnode *root, std::size_t threads)
 		       0,
 		       0,
 		       0,
+		       {},
+		       false,
+		       false,
 		       {}};
 	pthread_t crew[MAX_THREADS];
 	std::size_t started = 0;

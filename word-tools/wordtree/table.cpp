@@ -63,14 +63,14 @@ bool newblock(wordtable &t)
 	return true;
 }
 
-// A new record for the word, counted once; 0, the empty record, when there
-// is no room for it.
-std::uint64_t newrecord(wordtable &t, const unsigned char *w, std::size_t len)
+// A new record for the word, counted n times; 0, the empty record, when
+// there is no room for it.
+std::uint64_t newrecord(wordtable &t, const unsigned char *w, std::size_t len, long long n)
 {
 	if (t.filled + HEADER + len + WORD_SLACK > blocksize(t, t.nblocks - 1) && !newblock(t))
 		return 0;
 	std::uint64_t offset = (std::uint64_t{t.nblocks - 1} << BLOCK_BITS) | t.filled;
-	t.filled += putentry(record(t, offset), 1, w, len);
+	t.filled += putrecord(record(t, offset), n, w, len);
 	return offset;
 }
 
@@ -144,10 +144,13 @@ bool grow(wordtable &t, hashkey key)
 	return true;
 }
 
-// Counts a word the chunked steps did not find in its first two slots.
+} // namespace
+
 bool tablecount(wordtable &t, const unsigned char *w, std::size_t len, std::uint64_t hash,
-		hashkey key)
+		long long n, hashkey key)
 {
+	if (t.slots == nullptr && !firstslots(t))
+		return false;
 	std::uint64_t tag = tagof(hash);
 	std::size_t i = static_cast<std::size_t>(hash) & t.mask;
 	for (std::uint64_t s; (s = t.slots[i]) != 0; i = (i + 1) & t.mask) {
@@ -155,7 +158,7 @@ bool tablecount(wordtable &t, const unsigned char *w, std::size_t len, std::uint
 			continue;
 		unsigned char *r = record(t, s);
 		if (same(r, w, len)) {
-			setcount(r, countof(r) + 1);
+			setcount(r, countof(r) + n);
 			return true;
 		}
 	}
@@ -166,13 +169,15 @@ bool tablecount(wordtable &t, const unsigned char *w, std::size_t len, std::uint
 		return false;
 	if (10 * (t.used + 1) > 8 * nslots && !grow(t, key) && 16 * (t.used + 1) > 15 * nslots)
 		return false;
-	std::uint64_t offset = newrecord(t, w, len);
+	std::uint64_t offset = newrecord(t, w, len, n);
 	if (offset == 0)
 		return false;
 	place(t.slots, t.mask, hash, makeslot(hash, offset));
 	t.used++;
 	return true;
 }
+
+namespace {
 
 struct freshwords {
 	std::span<const wordref> words;
@@ -188,6 +193,10 @@ struct freshwords {
 	{
 		return words[i].len;
 	}
+	long long count(std::size_t) const
+	{
+		return 1;
+	}
 };
 
 struct sentwords {
@@ -198,11 +207,15 @@ struct sentwords {
 	}
 	const unsigned char *text(std::size_t i) const
 	{
-		return textof(sent[i]);
+		return textof(sentrecord(sent[i]));
 	}
 	std::size_t length(std::size_t i) const
 	{
-		return lengthof(sent[i]);
+		return lengthof(sentrecord(sent[i]));
+	}
+	long long count(std::size_t i) const
+	{
+		return countof(sentrecord(sent[i]));
 	}
 };
 
@@ -247,11 +260,12 @@ std::size_t addall(wordtable &t, const Words &words, std::size_t count, hashkey 
 			std::size_t len = words.length(done + j);
 			SITKO_ASSERT(len <= WORD_LIMIT);
 			// The empty word would match the empty record.
+			long long times = words.count(done + j);
 			if (len != 0 && same(seen[j], w, len)) {
-				setcount(seen[j], countof(seen[j]) + 1);
+				setcount(seen[j], countof(seen[j]) + times);
 				continue;
 			}
-			if (!tablecount(t, w, len, hash[j], key))
+			if (!tablecount(t, w, len, hash[j], times, key))
 				return done + j;
 			slots = t.slots;
 			mask = t.mask;
@@ -324,6 +338,17 @@ void sealtable(wordtable &t)
 unsigned char *firstrecord(const wordtable &t, std::size_t block)
 {
 	return t.blocks[block] + (block == 0 ? EMPTY_RECORD : 0);
+}
+
+void cleartable(wordtable &t)
+{
+	if (t.slots != nullptr)
+		memset(t.slots, 0, (t.mask + 1) * sizeof *t.slots);
+	for (std::size_t i = 1; i < t.nblocks; i++)
+		free(t.blocks[i]);
+	t.nblocks = std::min<std::size_t>(t.nblocks, 1);
+	t.filled = EMPTY_RECORD;
+	t.used = 0;
 }
 
 void freetable(wordtable &t)

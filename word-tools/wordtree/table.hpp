@@ -59,8 +59,14 @@ bool reservetable(wordtable &t, std::size_t words);
 // many it counted: fewer only where memory ran out, and then the next word
 // was not counted.  The words have WORD_SLACK readable bytes after them.
 std::size_t tableadd(wordtable &t, std::span<const wordref> words, hashkey key);
-// The same for sent words (layout.hpp), each with its hash.
+// The same for sent words (layout.hpp), each with its hash and count.
 std::size_t tableaddsent(wordtable &t, std::span<const unsigned char *const> sent, hashkey key);
+// Adds n to the count of one word, of the hash given; false, with nothing
+// counted, where memory ran out or the table is at its limit.
+bool tablecount(wordtable &t, const unsigned char *w, std::size_t len, std::uint64_t hash,
+		long long n, hashkey key);
+// Forgets every word, keeping its slots.
+void cleartable(wordtable &t);
 
 // Ends the last block's records, so that they can be walked in the order
 // they were made: firstrecord(), then nextrecord() until a count of 0.
@@ -68,7 +74,7 @@ void sealtable(wordtable &t);
 unsigned char *firstrecord(const wordtable &t, std::size_t block);
 inline unsigned char *nextrecord(unsigned char *r)
 {
-	return r + sizeof_entry(r);
+	return r + recordsize(r);
 }
 
 void freetable(wordtable &t);

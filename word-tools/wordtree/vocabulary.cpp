@@ -143,7 +143,9 @@ void addsent(vocabulary &v, std::span<const unsigned char *const> sent)
 		[&v](wordtable &t, std::span<const unsigned char *const> g) {
 			return tableaddsent(t, g, v.key);
 		},
-		[](const unsigned char *e) { return partitionof(textof(e), lengthof(e)); });
+		[](const unsigned char *e) {
+			return partitionof(textof(sentrecord(e)), lengthof(sentrecord(e)));
+		});
 }
 
 hashkey randomkey()
