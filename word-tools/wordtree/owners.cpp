@@ -255,33 +255,49 @@ void keep(worker &w, const wordref *words, std::size_t n)
 	w.npending += n;
 }
 
-// Counts the words of w's own partitions and sends the others; false where
-// the crew stopped, with the words not yet counted or sent kept.
+// The words of a batch bound for other threads, and the owner of each.
+struct foreign {
+	worker &w;
+	const wordref *words;
+	const unsigned char *to;
+};
+
+bool sendmissed(void *context, std::size_t i, std::uint64_t hash)
+{
+	auto &f = *static_cast<foreign *>(context);
+	return send(f.w, f.to[i], f.words[i].text, f.words[i].len, hash, 1);
+}
+
+// Counts the words of w's own partitions, and those of the others' in its
+// cache, or sends them where it has no room; false where the crew stopped,
+// with the words not yet counted or sent kept.
 bool route(worker &w, const wordref *batch, std::size_t n)
 {
 	vocabulary &v = *w.c->v;
-	wordref own[BATCH];
-	std::size_t nown = 0;
+	wordref own[BATCH], others[BATCH];
+	unsigned char to[BATCH];
+	std::size_t nown = 0, nothers = 0;
+	// Without a branch: which way a word goes is as random as the words.
 	for (std::size_t i = 0; i < n; i++) {
-		std::size_t o = v.owner[partitionof(batch[i].text, batch[i].len)];
-		if (o == w.id) {
-			own[nown++] = batch[i];
-			continue;
-		}
-		const unsigned char *text = batch[i].text;
-		std::size_t len = batch[i].len;
-		std::uint64_t hash = wordhash(text, len, v.key);
-		if (!tablecount(w.cache, text, len, hash, 1, v.key) &&
-		    !send(w, o, text, len, hash, 1)) {
-			keep(w, own, nown);
-			keep(w, batch + i, n - i);
-			return false;
-		}
+		unsigned char o = v.owner[partitionof(batch[i].text, batch[i].len)];
+		bool mine = o == w.id;
+		own[nown] = batch[i];
+		others[nothers] = batch[i];
+		to[nothers] = o;
+		nown += mine;
+		nothers += !mine;
 	}
 	std::size_t counted = tableadd(v.tables[w.id], std::span(own, nown), v.key);
 	if (counted < nown) {
 		keep(w, own + counted, nown - counted);
+		keep(w, others, nothers);
 		haltcrew(*w.c, halt::nomemory);
+		return false;
+	}
+	foreign f = {w, others, to};
+	std::size_t taken = tableadd(w.cache, std::span(others, nothers), v.key, {sendmissed, &f});
+	if (taken < nothers) {
+		keep(w, others + taken, nothers - taken);
 		return false;
 	}
 	if (w.cache.used == w.c->cachewords)

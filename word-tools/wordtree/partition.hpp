@@ -102,7 +102,8 @@ inline constexpr partitiontable partitionbykey = [] {
 // second byte can be read even where it has only one.
 inline std::size_t partitionof(const unsigned char *word, std::size_t len)
 {
-	return partitionbykey[unsigned{word[0]} << 8 | (len > 1 ? word[1] : 0u)];
+	unsigned second = len > 1 ? 0xffu : 0u;
+	return partitionbykey[unsigned{word[0]} << 8 | (word[1] & second)];
 }
 
 } // namespace sitko

@@ -226,7 +226,8 @@ struct sentwords {
 // changes it.  Returns how many words were counted: fewer only where memory
 // ran out.
 template <class Words>
-std::size_t addall(wordtable &t, const Words &words, std::size_t count, hashkey key)
+std::size_t addall(wordtable &t, const Words &words, std::size_t count, hashkey key,
+		   const missedword *missed = nullptr)
 {
 	if (t.slots == nullptr && !firstslots(t))
 		return 0;
@@ -265,7 +266,9 @@ std::size_t addall(wordtable &t, const Words &words, std::size_t count, hashkey 
 				setcount(seen[j], countof(seen[j]) + times);
 				continue;
 			}
-			if (!tablecount(t, w, len, hash[j], times, key))
+			if (!tablecount(t, w, len, hash[j], times, key) &&
+			    (missed == nullptr ||
+			     !missed->take(missed->context, done + j, hash[j])))
 				return done + j;
 			slots = t.slots;
 			mask = t.mask;
@@ -322,6 +325,12 @@ bool reservetable(wordtable &t, std::size_t words)
 std::size_t tableadd(wordtable &t, std::span<const wordref> words, hashkey key)
 {
 	return addall(t, freshwords{words}, words.size(), key);
+}
+
+std::size_t tableadd(wordtable &t, std::span<const wordref> words, hashkey key,
+		     const missedword &missed)
+{
+	return addall(t, freshwords{words}, words.size(), key, &missed);
 }
 
 std::size_t tableaddsent(wordtable &t, std::span<const unsigned char *const> sent, hashkey key)

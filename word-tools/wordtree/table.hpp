@@ -59,6 +59,17 @@ bool reservetable(wordtable &t, std::size_t words);
 // many it counted: fewer only where memory ran out, and then the next word
 // was not counted.  The words have WORD_SLACK readable bytes after them.
 std::size_t tableadd(wordtable &t, std::span<const wordref> words, hashkey key);
+// What is done with a word the table has no room for: take(context, i,
+// hash) is given its index among the words and its hash, and says whether
+// the words after it may be counted.
+struct missedword {
+	bool (*take)(void *context, std::size_t i, std::uint64_t hash);
+	void *context;
+};
+// The same, each word the table has no room for given to missed, and
+// counting going on after it where missed says so.
+std::size_t tableadd(wordtable &t, std::span<const wordref> words, hashkey key,
+		     const missedword &missed);
 // The same for sent words (layout.hpp), each with its hash and count.
 std::size_t tableaddsent(wordtable &t, std::span<const unsigned char *const> sent, hashkey key);
 // Adds n to the count of one word, of the hash given; false, with nothing
