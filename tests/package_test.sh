@@ -61,9 +61,9 @@ cmake)
 	fi
 	grep -q "sitko has no component 'nosuch'" "$work/log" || fail "no clear message: $(cat "$work/log")"
 	# In a 0.x series each minor version may break the interface.
-	if configure -S "$source/tests/consumer" -B "$work/older" -DSITKO_VERSION=0.0.9 \
+	if configure -S "$source/tests/consumer" -B "$work/older" -DSITKO_VERSION=0.1 \
 	             -DCMAKE_FIND_ROOT_PATH="$prefix" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null 2>&1; then
-		fail "0.0.9 was taken as compatible"
+		fail "0.1 was taken as compatible"
 	fi
 	;;
 pkg-config)
