@@ -86,28 +86,6 @@ bool counttable(int fd, wordtable &t, hashkey key)
 	return !inputfailed(in);
 }
 
-// "%4lld %s\n", as wordtree's report makes it.
-std::size_t formatline(char *line, const unsigned char *r)
-{
-	char digits[20];
-	std::size_t nd = 0;
-	auto c = static_cast<unsigned long long>(countof(r));
-	do {
-		digits[nd++] = static_cast<char>('0' + c % 10);
-		c /= 10;
-	} while (c != 0);
-	std::size_t n = 0;
-	for (std::size_t pad = nd; pad < 4; pad++)
-		line[n++] = ' ';
-	while (nd > 0)
-		line[n++] = digits[--nd];
-	line[n++] = ' ';
-	memcpy(line + n, textof(r), lengthof(r));
-	n += lengthof(r);
-	line[n++] = '\n';
-	return n;
-}
-
 // Makes every line; returns their bytes.
 unsigned long long formatall(const sortedwords &s)
 {

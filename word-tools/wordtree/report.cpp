@@ -15,27 +15,6 @@
 
 namespace sitko {
 
-namespace {
-
-// A thread of its own is worth it for about this many words.
-constexpr std::size_t WORDS_PER_THREAD = 1 << 15;
-
-std::size_t digitsof(unsigned long long c)
-{
-	std::size_t n = 1;
-	while (c >= 10) {
-		c /= 10;
-		n++;
-	}
-	return n;
-}
-
-std::size_t linesize(const unsigned char *r)
-{
-	return std::max<std::size_t>(digitsof(static_cast<unsigned long long>(countof(r))), 4) +
-	       lengthof(r) + 2;
-}
-
 // "%4lld %s\n", without going through a format for every word.
 std::size_t formatline(char *line, const unsigned char *r)
 {
@@ -56,6 +35,27 @@ std::size_t formatline(char *line, const unsigned char *r)
 	n += lengthof(r);
 	line[n++] = '\n';
 	return n;
+}
+
+namespace {
+
+// A thread of its own is worth it for about this many words.
+constexpr std::size_t WORDS_PER_THREAD = 1 << 15;
+
+std::size_t digitsof(unsigned long long c)
+{
+	std::size_t n = 1;
+	while (c >= 10) {
+		c /= 10;
+		n++;
+	}
+	return n;
+}
+
+std::size_t linesize(const unsigned char *r)
+{
+	return std::max<std::size_t>(digitsof(static_cast<unsigned long long>(countof(r))), 4) +
+	       lengthof(r) + 2;
 }
 
 // Makes the lines of a sorted partition, where there is room for them.

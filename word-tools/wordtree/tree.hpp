@@ -28,6 +28,10 @@ tnode *addtree(tnode *root, const char *word);
 bool treeprint(tnode *root);
 bool treeprint(tnode *root, std::size_t threads);
 
+// The line treeprint() writes for a word's record (layout.hpp), made in
+// line, which has room for 22 + WORD_LIMIT bytes; its length.
+std::size_t formatline(char *line, const unsigned char *record);
+
 } // namespace sitko
 
 #endif
