@@ -3,17 +3,20 @@
 //
 // A thread reads its input (a range of a file, or blocks of a stream handed
 // to it), counts the words of its own partitions into its own table at
-// once, and copies each other word into a buffer bound for that word's
-// owner.  A full buffer is sent, and a thread counts the buffers sent to it
-// between batches of its own words, then gives each back to its sender.
+// once, and the others in a small cache of its own, where the frequent ones
+// stay; a word the cache has no room for, and in time the cache's words
+// with their counts, are copied into a buffer bound for the word's owner.
+// A full buffer is sent, and a thread counts the buffers sent to it between
+// batches of its own words, then gives each back to its sender.
 // Nothing is locked per word; a lock is taken per buffer sent or given
 // back, and to wait.  A thread waits only where it has nothing to count:
 // for a block, for a buffer of its own to fill, or for the others to end.
 //
 // Where memory runs out in any table, every thread stops where it is, and
 // the thread that ends the crew counts what they left (their last words,
-// the rest of their input, the buffers on their way) on its own, as one pass
-// would, so a stream that cannot be read again loses nothing.
+// the rest of their input, their caches, the buffers on their way) on its
+// own, as one pass would, so a stream that cannot be read again loses
+// nothing.
 #ifndef SITKO_OWNERS_HPP
 #define SITKO_OWNERS_HPP
 

@@ -5,9 +5,9 @@
 // and each partition belongs to one table.  One pass has a single table that
 // holds them all.  Counting on threads, each thread owns some partitions and
 // alone writes the table that holds them: it counts the words of its own
-// partitions as it reads them, and sends the others to their owners
-// (owners.hpp).  A word is thus counted once, in one table, without a lock,
-// and the tables together hold one vocabulary.
+// partitions as it reads them, and sends the others to their owners, most
+// of them counted first in a small cache of its own (owners.hpp).  No table
+// is locked, and the tables together hold one vocabulary.
 #ifndef SITKO_VOCABULARY_HPP
 #define SITKO_VOCABULARY_HPP
 
