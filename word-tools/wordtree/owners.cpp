@@ -475,11 +475,6 @@ crew *newcrew(vocabulary &v, std::size_t n, const itemsource &source)
 	return c;
 }
 
-std::size_t crewsize(const crew &c)
-{
-	return c.n;
-}
-
 reader &crewreader(crew &c, std::size_t w)
 {
 	return c.workers[w]->in;

@@ -48,7 +48,6 @@ enum class halt : int { no, shortread, nomemory };
 // A crew of up to n counting threads for v, fewer where memory is short:
 // null where there is not room for two.  Its threads are not yet started.
 crew *newcrew(vocabulary &v, std::size_t n, const itemsource &source);
-std::size_t crewsize(const crew &c);
 // Worker w's reader, for looking at the input before the crew starts.
 reader &crewreader(crew &c, std::size_t w);
 // The weight of each partition's words in in's first bytes, as shareout()
