@@ -123,8 +123,11 @@ void sorttable(finishing &f, std::size_t k)
 	}
 	sortentries(s.entries, s.n);
 	for (std::size_t i = 0; i < s.n;) {
-		std::size_t key = partitionbykey[s.entries[i].prefix >> 48], j = i + 1;
-		while (j < s.n && partitionbykey[s.entries[j].prefix >> 48] == key)
+		std::size_t
+			key = partitionbykey[static_cast<std::size_t>(s.entries[i].prefix >> 48)],
+			j = i + 1;
+		while (j < s.n &&
+		       partitionbykey[static_cast<std::size_t>(s.entries[j].prefix >> 48)] == key)
 			j++;
 		SITKO_ASSERT(v.parts[key].nordered == 0 && v.owner[key] == k);
 		v.parts[key].ordered = s.entries + i;
