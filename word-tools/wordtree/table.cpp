@@ -219,6 +219,16 @@ struct sentwords {
 	}
 };
 
+// A word not found where the counting loop looked: the slow way, out of
+// that loop so that its registers stay with the words that are found.
+[[gnu::noinline]] bool countmissing(wordtable &t, const unsigned char *w, std::size_t len,
+				   std::uint64_t hash, long long times, hashkey key,
+				   const missedword *missed, std::size_t i)
+{
+	return tablecount(t, w, len, hash, times, key) ||
+	       (missed != nullptr && missed->take(missed->context, i, hash));
+}
+
 // Counts words in three steps, a chunk of them at a time: hash each and
 // fetch its first slot; look at its first two slots for its tag and fetch
 // the record named there; compare and count.  The table is kept in locals
@@ -226,7 +236,7 @@ struct sentwords {
 // changes it.  Returns how many words were counted: fewer only where memory
 // ran out.
 template <class Words>
-std::size_t addall(wordtable &t, const Words &words, std::size_t count, hashkey key,
+std::size_t addall(wordtable &t, const Words words, std::size_t count, hashkey key,
 		   const missedword *missed = nullptr)
 {
 	if (t.slots == nullptr && !firstslots(t))
@@ -244,15 +254,15 @@ std::size_t addall(wordtable &t, const Words &words, std::size_t count, hashkey 
 		}
 		for (std::size_t j = 0; j < n; j++) {
 			// The word is nearly always in one of its first two slots,
-			// so both are looked at and one chosen, without a branch
-			// that could go either way; an empty slot or a word further
-			// on gets the empty record, and the slow way in the next step.
+			// so the second is taken where the first's tag differs,
+			// without a branch that could go either way.  Where the
+			// word is in neither, the record fetched (another word's,
+			// or the empty record for an empty slot) does not match,
+			// and the next step goes the slow way.
 			std::uint64_t tag = tagof(hash[j]);
 			std::size_t i = static_cast<std::size_t>(hash[j]) & mask;
 			std::uint64_t s0 = slots[i], s1 = slots[(i + 1) & mask];
-			bool first = s0 != 0 && slottag(s0) == tag;
-			bool second = s1 != 0 && slottag(s1) == tag;
-			std::uint64_t s = first ? s0 : second ? s1 : 0;
+			std::uint64_t s = slottag(s0) == tag ? s0 : s1;
 			seen[j] = blocks[slotoffset(s) >> BLOCK_BITS] + (s & (BLOCK - 1));
 			__builtin_prefetch(seen[j]);
 		}
@@ -262,13 +272,11 @@ std::size_t addall(wordtable &t, const Words &words, std::size_t count, hashkey 
 			SITKO_ASSERT(len <= WORD_LIMIT);
 			// The empty word would match the empty record.
 			long long times = words.count(done + j);
-			if (len != 0 && same(seen[j], w, len)) {
+			if (len != 0 && same(seen[j], w, len)) [[likely]] {
 				setcount(seen[j], countof(seen[j]) + times);
 				continue;
 			}
-			if (!tablecount(t, w, len, hash[j], times, key) &&
-			    (missed == nullptr ||
-			     !missed->take(missed->context, done + j, hash[j])))
+			if (!countmissing(t, w, len, hash[j], times, key, missed, done + j))
 				return done + j;
 			slots = t.slots;
 			mask = t.mask;
