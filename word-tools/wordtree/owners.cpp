@@ -22,10 +22,10 @@ namespace {
 constexpr std::size_t SEND_BYTES = 64 << 10;
 constexpr std::size_t LEAST_SEND_BYTES = 4 << 10;
 constexpr std::size_t SEND_BUDGET = 1 << 20;
-// A thread counts the words of other threads' partitions in a small table
-// of its own first, its cache, which stays in the core's cache and holds
-// the frequent ones: COUNTER_BUDGET words for all threads together, from
-// LEAST_CACHE to CACHE_WORDS each.  A word it has no room for is sent as it
+// A thread counts the words it reads in a small table of its own first,
+// its cache, which stays in the core's cache and holds the frequent ones:
+// CACHE_BUDGET words for all threads together, from LEAST_CACHE to
+// CACHE_WORDS each.  A word it has no room for is sent as it
 // is.  After RELEARN words more, its words are sent too, with their counts,
 // and it fills again with the words of the input as it is by then.
 constexpr std::size_t CACHE_WORDS = 32768;
@@ -255,49 +255,29 @@ void keep(worker &w, const wordref *words, std::size_t n)
 	w.npending += n;
 }
 
-// The words of a batch bound for other threads, and the owner of each.
-struct foreign {
+// The words of a batch being counted in a worker's cache.
+struct batchof {
 	worker &w;
 	const wordref *words;
-	const unsigned char *to;
 };
 
 bool sendmissed(void *context, std::size_t i, std::uint64_t hash)
 {
-	auto &f = *static_cast<foreign *>(context);
-	return send(f.w, f.to[i], f.words[i].text, f.words[i].len, hash, 1);
+	auto &b = *static_cast<batchof *>(context);
+	const wordref &word = b.words[i];
+	std::size_t owner = b.w.c->v->owner[partitionof(word.text, word.len)];
+	return send(b.w, owner, word.text, word.len, hash, 1);
 }
 
-// Counts the words of w's own partitions, and those of the others' in its
-// cache, or sends them where it has no room; false where the crew stopped,
-// with the words not yet counted or sent kept.
+// Counts a batch in w's cache, and sends each word the full cache has no
+// room for to its owner, w included; false where the crew stopped, with the
+// words not yet counted or sent kept.
 bool route(worker &w, const wordref *batch, std::size_t n)
 {
-	vocabulary &v = *w.c->v;
-	wordref own[BATCH], others[BATCH];
-	unsigned char to[BATCH];
-	std::size_t nown = 0, nothers = 0;
-	// Without a branch: which way a word goes is as random as the words.
-	for (std::size_t i = 0; i < n; i++) {
-		unsigned char o = v.owner[partitionof(batch[i].text, batch[i].len)];
-		bool mine = o == w.id;
-		own[nown] = batch[i];
-		others[nothers] = batch[i];
-		to[nothers] = o;
-		nown += mine;
-		nothers += !mine;
-	}
-	std::size_t counted = tableadd(v.tables[w.id], std::span(own, nown), v.key);
-	if (counted < nown) {
-		keep(w, own + counted, nown - counted);
-		keep(w, others, nothers);
-		haltcrew(*w.c, halt::nomemory);
-		return false;
-	}
-	foreign f = {w, others, to};
-	std::size_t taken = tableadd(w.cache, std::span(others, nothers), v.key, {sendmissed, &f});
-	if (taken < nothers) {
-		keep(w, others + taken, nothers - taken);
+	batchof b = {w, batch};
+	std::size_t taken = tableadd(w.cache, std::span(batch, n), w.c->v->key, {sendmissed, &b});
+	if (taken < n) {
+		keep(w, batch + taken, n - taken);
 		return false;
 	}
 	if (w.cache.used == w.c->cachewords)

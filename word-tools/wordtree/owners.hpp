@@ -2,12 +2,14 @@
 // Counting on threads, each the owner of some partitions of the vocabulary.
 //
 // A thread reads its input (a range of a file, or blocks of a stream handed
-// to it), counts the words of its own partitions into its own table at
-// once, and the others in a small cache of its own, where the frequent ones
-// stay; a word the cache has no room for, and in time the cache's words
-// with their counts, are copied into a buffer bound for the word's owner.
-// A full buffer is sent, and a thread counts the buffers sent to it between
-// batches of its own words, then gives each back to its sender.
+// to it) and counts its words in a small cache of its own, where the
+// frequent ones stay, so that most words cost one probe of a table in the
+// core's cache and are never routed; a word the full cache has no room
+// for, and in time the cache's words with their counts, are copied into a
+// buffer bound for the word's owner, which may be the thread itself.  A
+// full buffer is sent, and a thread counts the buffers sent to it into its
+// own table between batches of its own words, then gives each back to its
+// sender.
 // Nothing is locked per word; a lock is taken per buffer sent or given
 // back, and to wait.  A thread waits only where it has nothing to count:
 // for a block, for a buffer of its own to fill, or for the others to end.

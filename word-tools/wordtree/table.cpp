@@ -222,8 +222,8 @@ struct sentwords {
 // A word not found where the counting loop looked: the slow way, out of
 // that loop so that its registers stay with the words that are found.
 [[gnu::noinline]] bool countmissing(wordtable &t, const unsigned char *w, std::size_t len,
-				   std::uint64_t hash, long long times, hashkey key,
-				   const missedword *missed, std::size_t i)
+				    std::uint64_t hash, long long times, hashkey key,
+				    const missedword *missed, std::size_t i)
 {
 	return tablecount(t, w, len, hash, times, key) ||
 	       (missed != nullptr && missed->take(missed->context, i, hash));

@@ -4,10 +4,10 @@
 // The words fall into PARTITIONS partitions in byte order (partition.hpp),
 // and each partition belongs to one table.  One pass has a single table that
 // holds them all.  Counting on threads, each thread owns some partitions and
-// alone writes the table that holds them: it counts the words of its own
-// partitions as it reads them, and sends the others to their owners, most
-// of them counted first in a small cache of its own (owners.hpp).  No table
-// is locked, and the tables together hold one vocabulary.
+// alone writes the table that holds them: it counts the words it reads in
+// a small cache of its own first, and sends those the cache cannot hold to
+// their owners (owners.hpp).  No table is locked, and the tables together
+// hold one vocabulary.
 #ifndef SITKO_VOCABULARY_HPP
 #define SITKO_VOCABULARY_HPP
 
