@@ -5,8 +5,10 @@
 #include <array>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <poll.h>
@@ -24,6 +26,7 @@
 #include "harness.hpp"
 #include "output.hpp"
 #include "partition.hpp"
+#include "table.hpp"
 #include "threads.hpp"
 #include "tree.hpp"
 #include "wordloops.hpp"
@@ -433,6 +436,49 @@ TEST(wordtree, parts_as_one_pass)
 // pass on one CPU succeeds under the same limit, and once it succeeds a
 // higher limit does not make it fail.  It reads a pipe to its end even when memory runs out,
 // so the pipe's writer is never killed by SIGPIPE.
+namespace {
+
+// The address space the process has mapped, in KiB.
+long mappedkib()
+{
+	char text[4096] = "";
+	int fd = open("/proc/self/status", O_RDONLY);
+	if (fd < 0)
+		return -1;
+	ssize_t n = read(fd, text, sizeof text - 1);
+	close(fd);
+	const char *at = n > 0 ? strstr(text, "VmSize:") : nullptr;
+	return at != nullptr ? strtol(at + 7, nullptr, 10) : -1;
+}
+
+} // namespace
+
+// A large area costs the address space of its size and no more, aligned
+// for huge pages or not, and gives it all back: a memory limit counts it.
+TEST(wordtree, large_areas_take_their_size)
+{
+	if (mappedkib() < 0)
+		GTEST_SKIP() << "no /proc/self/status";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+	GTEST_SKIP() << "the sanitizers map memory of their own beside each mapping";
+#endif
+	const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+	for (std::size_t size : {std::size_t{2} << 20, (std::size_t{2} << 20) + 1,
+				 std::size_t{3} << 20, std::size_t{64} << 20}) {
+		SCOPED_TRACE(size);
+		long before = mappedkib();
+		void *p = sitko::largearea(size);
+		ASSERT_NE(p, nullptr);
+		long during = mappedkib();
+		EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % (std::size_t{2} << 20), 0u);
+		EXPECT_EQ(static_cast<std::size_t>(during - before) * 1024,
+			  (size + page - 1) / page * page);
+		memset(p, 1, size);
+		sitko::freearea(p, size);
+		EXPECT_EQ(mappedkib(), before);
+	}
+}
+
 TEST(wordtree, memory_limits_as_one_pass)
 {
 	if (sitko::test::commandline("wordtree") != sitko::test::program("wordtree"))

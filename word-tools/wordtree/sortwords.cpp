@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "check.hpp"
+
 namespace sitko {
 
 namespace {
@@ -102,11 +104,9 @@ bool gatherwords(wordtable &t, sortedwords &s)
 			       sizeof e);
 		}
 	}
-	if (!inslots) {
-		free(t.slots);
-		t.slots = nullptr;
-		t.mask = 0;
-	}
+	SITKO_ASSERT(k == n);
+	if (!inslots)
+		freeslots(t);
 	s = {entries, k, inslots};
 	return true;
 }
@@ -127,7 +127,7 @@ bool sortwords(wordtable &t, sortedwords &s)
 void freesorted(sortedwords &s)
 {
 	if (!s.inslots)
-		free(s.entries);
+		freearea(s.entries, s.n * sizeof *s.entries);
 	s = {};
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include "check.hpp"
 
@@ -138,7 +139,7 @@ bool grow(wordtable &t, hashkey key)
 	for (std::size_t i = n > AHEAD ? n - AHEAD : 0; i < n; i++)
 		place(slots, mask, hashes[i % AHEAD], ahead[i % AHEAD]);
 	SITKO_ASSERT(n == t.used);
-	free(t.slots);
+	freeslots(t);
 	t.slots = slots;
 	t.mask = mask;
 	return true;
@@ -288,31 +289,53 @@ std::size_t addall(wordtable &t, const Words words, std::size_t count, hashkey k
 
 } // namespace
 
+// A large area is mapped on its own, aligned to a huge page, and what the
+// alignment took is given back at once: aligned by the allocator it would
+// keep twice its size of address space, which a memory limit counts, and
+// threads, whose allocator maps such requests, would fail where one pass
+// does not.
 void *largearea(std::size_t size)
 {
-	void *p = nullptr;
 	if (size < HUGE_PAGE)
-		p = malloc(size);
-	else if (posix_memalign(&p, HUGE_PAGE, size) != 0)
-		p = nullptr;
+		return malloc(size);
+	auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+	std::size_t whole = (size + page - 1) / page * page, mapped = whole + HUGE_PAGE;
+	void *p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+	if (p == MAP_FAILED)
+		return nullptr;
+	auto at = reinterpret_cast<std::uintptr_t>(p);
+	std::size_t head = (HUGE_PAGE - at % HUGE_PAGE) % HUGE_PAGE;
+	if (head != 0)
+		munmap(p, head);
+	munmap(static_cast<unsigned char *>(p) + head + whole, mapped - head - whole);
+	p = static_cast<unsigned char *>(p) + head;
 #if defined(MADV_HUGEPAGE)
-	if (p != nullptr && size >= HUGE_PAGE)
-		madvise(p, size, MADV_HUGEPAGE);
+	madvise(p, size, MADV_HUGEPAGE);
 #endif
 	return p;
 }
 
-// Small slot arrays come zeroed from malloc; large ones are asked for in
-// huge pages.
+void freearea(void *p, std::size_t size)
+{
+	if (size < HUGE_PAGE)
+		free(p);
+	else if (p != nullptr)
+		munmap(p, size);
+}
+
+// Small slot arrays come zeroed from malloc, large ones from the system.
 std::uint64_t *newslots(std::size_t count)
 {
-	std::size_t size = count * sizeof(std::uint64_t);
-	if (size < HUGE_PAGE)
+	if (count * sizeof(std::uint64_t) < HUGE_PAGE)
 		return static_cast<std::uint64_t *>(calloc(count, sizeof(std::uint64_t)));
-	void *p = largearea(size);
-	if (p != nullptr)
-		memset(p, 0, size);
-	return static_cast<std::uint64_t *>(p);
+	return static_cast<std::uint64_t *>(largearea(count * sizeof(std::uint64_t)));
+}
+
+void freeslots(wordtable &t)
+{
+	freearea(t.slots, (t.mask + 1) * sizeof *t.slots);
+	t.slots = nullptr;
+	t.mask = 0;
 }
 
 void newtable(wordtable &t, unsigned blockbits)
@@ -362,7 +385,7 @@ void cleartable(wordtable &t)
 	if (t.slots != nullptr)
 		memset(t.slots, 0, (t.mask + 1) * sizeof *t.slots);
 	for (std::size_t i = 1; i < t.nblocks; i++)
-		free(t.blocks[i]);
+		freearea(t.blocks[i], blocksize(t, i));
 	t.nblocks = std::min<std::size_t>(t.nblocks, 1);
 	t.filled = EMPTY_RECORD;
 	t.used = 0;
@@ -370,9 +393,9 @@ void cleartable(wordtable &t)
 
 void freetable(wordtable &t)
 {
-	free(t.slots);
+	freeslots(t);
 	for (std::size_t i = 0; i < t.nblocks; i++)
-		free(t.blocks[i]);
+		freearea(t.blocks[i], blocksize(t, i));
 	free(t.blocks);
 	newtable(t, t.blockbits);
 }

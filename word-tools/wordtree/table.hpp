@@ -91,9 +91,12 @@ inline unsigned char *nextrecord(unsigned char *r)
 void freetable(wordtable &t);
 
 // Memory for large areas, and zeroed slots; null where there is none.  Not
-// `new`, which would bring in the C++ runtime library for nothing else.
+// `new`, which would bring in the C++ runtime library for nothing else.  An
+// area is let go with its size, slots with their table.
 void *largearea(std::size_t size);
+void freearea(void *p, std::size_t size);
 std::uint64_t *newslots(std::size_t count);
+void freeslots(wordtable &t);
 
 } // namespace sitko
 
