@@ -461,6 +461,10 @@ TEST(wordtree, large_areas_take_their_size)
 		GTEST_SKIP() << "no /proc/self/status";
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 	GTEST_SKIP() << "the sanitizers map memory of their own beside each mapping";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+	GTEST_SKIP() << "the sanitizers map memory of their own beside each mapping";
+#endif
 #endif
 	const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 	for (std::size_t size : {std::size_t{2} << 20, (std::size_t{2} << 20) + 1,
