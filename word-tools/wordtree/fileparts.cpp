@@ -144,7 +144,7 @@ long long countparts(const filesource &f, long long from, long long to, std::siz
 	}
 	closecrew(*c);
 	runworker(*c, 0);
-	why = endcrew(c);
+	why = endcrew(c, false);
 	return last;
 }
 
@@ -159,9 +159,10 @@ int countfile(const filesource &f, long long from, long long size, std::size_t n
 	long long end = outofmemory(root) ? -1 : countparts(f, from, size, nparts, *root, why);
 	if (end < 0)
 		return -1;
-	// Where memory ran out, the crew's leftovers were counted on this
-	// thread, which goes on from there.
-	if (why == halt::shortread) {
+	// A part not read whole, or words the threads had no memory for: the
+	// file is counted again in one pass, which needs no memory but the
+	// words'.
+	if (why != halt::no) {
 		dropwords(root);
 		root = nullptr;
 		end = from;

@@ -53,7 +53,7 @@ struct buffer {
 struct worker {
 	crew *c;
 	std::size_t id;
-	pthread_t thread;
+	runner thread;
 	bool started;
 	pthread_mutex_t lock;
 	pthread_cond_t wake;
@@ -91,6 +91,7 @@ struct crew {
 	std::atomic<std::size_t> producing;
 	std::atomic<bool> closed;
 	unsigned char *area; // every send buffer
+	std::size_t areasize;
 	worker *workers[MAX_THREADS];
 };
 
@@ -183,6 +184,13 @@ bool serve(worker &w)
 			return false;
 		}
 		list = b->next;
+	}
+	// A table that could not grow still has room, for now: the crew stops
+	// while what it holds can be counted without the crew's memory, which
+	// is then given back for the table to grow into.
+	if (v.tables[w.id].growat != 0) {
+		haltcrew(c, halt::nomemory);
+		return false;
 	}
 	return true;
 }
@@ -397,7 +405,16 @@ void freeworker(worker *w)
 	freetable(w->cache);
 	pthread_cond_destroy(&w->wake);
 	pthread_mutex_destroy(&w->lock);
-	free(w);
+	freearea(w, sizeof(worker));
+}
+
+// The crew and what it holds are let go.
+void freecrew(crew *c)
+{
+	for (std::size_t i = 0; i < c->n; i++)
+		freeworker(c->workers[i]);
+	freearea(c->area, c->areasize);
+	free(c);
 }
 
 } // namespace
@@ -420,10 +437,14 @@ crew *newcrew(vocabulary &v, std::size_t n, const itemsource &source)
 					: std::clamp(CACHE_BUDGET / n, LEAST_CACHE, CACHE_WORDS);
 	std::size_t size = sizeof(buffer) + c->sendsize + WORD_SLACK;
 	size = (size + alignof(buffer) - 1) / alignof(buffer) * alignof(buffer);
-	c->area = static_cast<unsigned char *>(calloc(n * nbuffers, size));
+	// The crew's memory is mapped, not taken from the heap, so that all of
+	// it goes back to the system when the crew ends: what is counted after
+	// it is counted under a limit on address space as one pass would be.
+	c->areasize = n * nbuffers * size;
+	c->area = static_cast<unsigned char *>(largearea(c->areasize));
 	for (; c->area != nullptr && c->n < n; c->n++) {
-		static_assert(sizeof(worker) % alignof(worker) == 0);
-		auto *w = static_cast<worker *>(aligned_alloc(alignof(worker), sizeof(worker)));
+		static_assert(alignof(worker) <= 4096 && sizeof(worker) > (1 << 20));
+		auto *w = static_cast<worker *>(largearea(sizeof(worker)));
 		if (w == nullptr)
 			break;
 		memset(static_cast<void *>(w), 0,
@@ -439,17 +460,13 @@ crew *newcrew(vocabulary &v, std::size_t n, const itemsource &source)
 		for (std::size_t i = 0; i < nbuffers; i++) {
 			auto *b =
 				reinterpret_cast<buffer *>(c->area + (c->n * nbuffers + i) * size);
-			b->from = c->n;
-			b->next = w->spare;
+			*b = {w->spare, c->n, 0, 0};
 			w->spare = b;
 		}
 		c->workers[c->n] = w;
 	}
 	if (c->n < 2) {
-		for (std::size_t i = 0; i < c->n; i++)
-			freeworker(c->workers[i]);
-		free(c->area);
-		free(c);
+		freecrew(c);
 		return nullptr;
 	}
 	return c;
@@ -559,23 +576,20 @@ void haltcrew(crew &c, halt why)
 		c.source.stopped(c.source.context);
 }
 
-halt endcrew(crew *c)
+halt endcrew(crew *c, bool countleftover)
 {
 	if (c == nullptr)
 		return halt::no;
 	for (std::size_t i = 0; i < c->n; i++)
 		if (c->workers[i]->started)
-			pthread_join(c->workers[i]->thread, nullptr);
+			jointhread(c->workers[i]->thread);
 	for (std::size_t k = 0; k < c->v->ntables; k++)
 		c->v->tables[k].limit = 0;
-	if (crewhalted(*c) == halt::nomemory)
+	if (crewhalted(*c) == halt::nomemory && countleftover)
 		for (std::size_t i = 0; i < c->n; i++)
 			countleft(*c, *c->workers[i]);
 	halt why = crewhalted(*c);
-	for (std::size_t i = 0; i < c->n; i++)
-		freeworker(c->workers[i]);
-	free(c->area);
-	free(c);
+	freecrew(c);
 	return why;
 }
 

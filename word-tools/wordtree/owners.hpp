@@ -73,8 +73,10 @@ halt crewhalted(const crew &c);
 // Marks the crew as stopped short: an item could not be read whole.
 void haltcrew(crew &c, halt why);
 // Waits for the threads, counts on this thread what they left where memory
-// ran out, and lets the crew go; what it halted for, if anything.
-halt endcrew(crew *c);
+// ran out (unless told not to: input that can be read again is better
+// counted again, on one thread, with all the crew's memory given back), and
+// lets the crew go; what it halted for, if anything.
+halt endcrew(crew *c, bool countleftover = true);
 
 // Where the input may be cut into parts counted apart.
 //

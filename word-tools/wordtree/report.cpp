@@ -99,16 +99,14 @@ struct finishing {
 	vocabulary &v;
 	std::size_t window; // how far the lines may be made ahead of the writing
 	std::atomic<std::size_t> nextsort;
-	std::atomic<bool> failed;
 	pthread_mutex_t lock;
 	pthread_cond_t changed;
-	std::size_t threads; // threads at work
-	std::size_t sorted;  // threads done with sorting
-	std::size_t nextformat;
-	std::size_t written;
-	bool formatted[PARTITIONS];
-	bool leftclaimed, leftdone;
-	bool retry[MAX_THREADS]; // tables to sort again, alone
+	std::size_t threads = 1; // threads at work
+	std::size_t sorted = 0;  // threads done with sorting
+	std::size_t nextformat = 0;
+	std::size_t written = 0;
+	bool formatted[PARTITIONS] = {};
+	bool retry[MAX_THREADS] = {}; // tables to sort again, alone
 };
 
 // Sorts the words of table k, and points each partition it holds at its
@@ -136,12 +134,9 @@ void sorttable(finishing &f, std::size_t k)
 	}
 }
 
-bool sortleft(finishing &f);
-
 // Sorts the tables on every thread until none is left, then waits for every
 // thread to be done.  Sorting many tables at once takes more memory than
-// one: a table that found none is sorted again once the others are done,
-// alone.  False where memory ran out even then.
+// one: false where some table found none, to be sorted again alone.
 bool sortall(finishing &f)
 {
 	for (std::size_t k; (k = f.nextsort.fetch_add(1)) < f.v.ntables;)
@@ -151,23 +146,13 @@ bool sortall(finishing &f)
 	pthread_cond_broadcast(&f.changed);
 	while (f.sorted < f.threads)
 		pthread_cond_wait(&f.changed, &f.lock);
-	if (!f.leftclaimed) {
-		f.leftclaimed = true;
-		pthread_mutex_unlock(&f.lock);
-		if (!sortleft(f))
-			f.failed.store(true);
-		pthread_mutex_lock(&f.lock);
-		f.leftdone = true;
-		pthread_cond_broadcast(&f.changed);
-	}
-	while (!f.leftdone)
-		pthread_cond_wait(&f.changed, &f.lock);
 	pthread_mutex_unlock(&f.lock);
-	return !f.failed.load();
+	return std::find(f.retry, f.retry + MAX_THREADS, true) == f.retry + MAX_THREADS;
 }
 
-// The tables whose sort found no memory beside the others', sorted one by one
-// on this thread; false where memory runs out even so.
+// The tables whose sort found no memory beside the others', sorted one by
+// one on this thread once the others have ended, whose stacks a memory
+// limit counts too; false where memory runs out even so.
 bool sortleft(finishing &f)
 {
 	for (std::size_t k = 0; k < f.v.ntables; k++)
@@ -238,21 +223,12 @@ bool treeprint(tnode *root, std::size_t threads)
 		return false;
 	}
 
-	finishing f = {v,
-		       threads + 2,
-		       {0},
-		       {false},
-		       PTHREAD_MUTEX_INITIALIZER,
-		       PTHREAD_COND_INITIALIZER,
-		       1,
-		       0,
-		       0,
-		       0,
-		       {},
-		       false,
-		       false,
-		       {}};
-	pthread_t crew[MAX_THREADS];
+	finishing f = {.v = v,
+		       .window = threads + 2,
+		       .nextsort = {0},
+		       .lock = PTHREAD_MUTEX_INITIALIZER,
+		       .changed = PTHREAD_COND_INITIALIZER};
+	runner crew[MAX_THREADS];
 	std::size_t started = 0;
 	for (std::size_t i = 1; i < threads && i < MAX_THREADS; i++) {
 		pthread_mutex_lock(&f.lock);
@@ -268,6 +244,12 @@ bool treeprint(tnode *root, std::size_t threads)
 		started++;
 	}
 	bool whole = sortall(f);
+	if (!whole) {
+		for (std::size_t i = 0; i < started; i++)
+			jointhread(crew[i]);
+		started = 0;
+		whole = sortleft(f);
+	}
 	if (whole && started == 0) {
 		for (partition &p : v.parts)
 			write(p);
@@ -285,7 +267,7 @@ bool treeprint(tnode *root, std::size_t threads)
 		}
 	}
 	for (std::size_t i = 0; i < started; i++)
-		pthread_join(crew[i], nullptr);
+		jointhread(crew[i]);
 	pthread_cond_destroy(&f.changed);
 	pthread_mutex_destroy(&f.lock);
 	dropwords(root);

@@ -90,6 +90,11 @@ bool gatherwords(wordtable &t, sortedwords &s)
 	if (n == 0)
 		return true;
 	bool inslots = nslots * sizeof *t.slots >= n * sizeof(sortentry);
+	// The index is let go before the entries are made, so the two never
+	// take memory at once: an index that could not grow, for want of it,
+	// would otherwise need more here than one that could.
+	if (!inslots)
+		freeslots(t);
 	auto *entries = inslots ? reinterpret_cast<sortentry *>(t.slots)
 				: static_cast<sortentry *>(largearea(n * sizeof(sortentry)));
 	if (entries == nullptr)
@@ -105,8 +110,6 @@ bool gatherwords(wordtable &t, sortedwords &s)
 		}
 	}
 	SITKO_ASSERT(k == n);
-	if (!inslots)
-		freeslots(t);
 	s = {entries, k, inslots};
 	return true;
 }

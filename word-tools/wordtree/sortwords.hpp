@@ -26,7 +26,8 @@ struct sortedwords {
 
 // Takes the words of t for sorting, after which t is no longer an index:
 // only its records, and the entries, are read.  False where there is no
-// memory for the entries.
+// memory for the entries; t is no index then either, and may be gathered
+// again.
 bool gatherwords(wordtable &t, sortedwords &s);
 // Puts n entries in byte order.
 void sortentries(sortentry *entries, std::size_t n);

@@ -150,16 +150,18 @@ int countstream(reader &in, std::size_t nworkers, std::size_t handoff, vocabular
 	nworkers = std::clamp<std::size_t>(nworkers, 1, MAX_THREADS);
 	std::size_t capacity = 2 * handoff, nslots = nworkers + 2;
 	auto *s = static_cast<stream *>(calloc(1, sizeof(stream)));
-	// Not asked for in huge pages: a short stream touches a page or two of
-	// the first block, and no more of it is made.
-	auto *area = static_cast<unsigned char *>(malloc(nslots * capacity));
-	static_assert(sizeof(reader) % alignof(reader) == 0);
-	auto *self = static_cast<reader *>(aligned_alloc(alignof(reader), sizeof(reader)));
+	// Mapped, as the crew's memory is (owners.cpp), and not asked for in
+	// huge pages: a short stream touches a page or two of the first block,
+	// and no more of it is made.
+	std::size_t areasize = nslots * capacity;
+	auto *area = static_cast<unsigned char *>(largearea(areasize));
+	static_assert(alignof(reader) <= 4096 && sizeof(reader) > (1 << 20));
+	auto *self = static_cast<reader *>(largearea(sizeof(reader)));
 	if (s == nullptr || area == nullptr || self == nullptr || outofmemory(root)) {
 		// Without room to hand blocks out, the one pass counts it all.
 		free(s);
-		free(area);
-		free(self);
+		freearea(area, areasize);
+		freearea(self, sizeof(reader));
 		return countinput(in, root);
 	}
 	pthread_mutex_init(&s->lock, nullptr);
@@ -197,8 +199,8 @@ int countstream(reader &in, std::size_t nworkers, std::size_t handoff, vocabular
 	}
 	pthread_cond_destroy(&s->room);
 	pthread_mutex_destroy(&s->lock);
-	free(self);
-	free(area);
+	freearea(self, sizeof(reader));
+	freearea(area, areasize);
 	free(s);
 	return 0;
 }

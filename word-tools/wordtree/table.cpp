@@ -28,6 +28,7 @@ constexpr std::size_t AHEAD = 16;
 // nearly every probe of a large index also misses the address cache; the
 // large areas ask for huge pages, where the system has them.
 constexpr std::size_t HUGE_PAGE = std::size_t{1} << 21;
+constexpr std::size_t MAPPED = std::size_t{64} << 10;
 
 static_assert(EMPTY_RECORD >= HEADER + WORD_SLACK);
 
@@ -168,8 +169,16 @@ bool tablecount(wordtable &t, const unsigned char *w, std::size_t len, std::uint
 	std::size_t nslots = t.mask + 1;
 	if (t.limit != 0 && t.used >= t.limit)
 		return false;
-	if (10 * (t.used + 1) > 8 * nslots && !grow(t, key) && 16 * (t.used + 1) > 15 * nslots)
-		return false;
+	if (10 * (t.used + 1) > 8 * nslots) {
+		bool full = 16 * (t.used + 1) > 15 * nslots;
+		if ((full || t.used >= t.growat) && !grow(t, key)) {
+			if (full)
+				return false;
+			// Tried again only some words later: memory that was
+			// not there a moment ago seldom is the next.
+			t.growat = t.used + nslots / 64;
+		}
+	}
 	std::uint64_t offset = newrecord(t, w, len, n);
 	if (offset == 0)
 		return false;
@@ -289,44 +298,55 @@ std::size_t addall(wordtable &t, const Words words, std::size_t count, hashkey k
 
 } // namespace
 
-// A large area is mapped on its own, aligned to a huge page, and what the
-// alignment took is given back at once: aligned by the allocator it would
-// keep twice its size of address space, which a memory limit counts, and
-// threads, whose allocator maps such requests, would fail where one pass
-// does not.
+// An area of MAPPED bytes or more is mapped on its own, so that letting it
+// go gives its address space back to the system at once: in the heap it
+// would stay the process's, and a memory limit counts it.  One of a huge
+// page or more is aligned to one, and what the alignment took is given
+// back at once too.
 void *largearea(std::size_t size)
 {
-	if (size < HUGE_PAGE)
+	if (size < MAPPED)
 		return malloc(size);
 	auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-	std::size_t whole = (size + page - 1) / page * page, mapped = whole + HUGE_PAGE;
+	std::size_t whole = (size + page - 1) / page * page;
+	std::size_t align = size < HUGE_PAGE ? page : HUGE_PAGE, mapped = whole + align - page;
 	void *p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+	if (p == MAP_FAILED && mapped > whole) {
+		// No room for the slack that aligns it: unaligned, then, which
+		// costs only the huge pages.
+		mapped = whole;
+		align = page;
+		p = mmap(nullptr, whole, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1,
+			 0);
+	}
 	if (p == MAP_FAILED)
 		return nullptr;
 	auto at = reinterpret_cast<std::uintptr_t>(p);
-	std::size_t head = (HUGE_PAGE - at % HUGE_PAGE) % HUGE_PAGE;
+	std::size_t head = (align - at % align) % align;
 	if (head != 0)
 		munmap(p, head);
-	munmap(static_cast<unsigned char *>(p) + head + whole, mapped - head - whole);
+	if (mapped - head > whole)
+		munmap(static_cast<unsigned char *>(p) + head + whole, mapped - head - whole);
 	p = static_cast<unsigned char *>(p) + head;
 #if defined(MADV_HUGEPAGE)
-	madvise(p, size, MADV_HUGEPAGE);
+	if (size >= HUGE_PAGE)
+		madvise(p, size, MADV_HUGEPAGE);
 #endif
 	return p;
 }
 
 void freearea(void *p, std::size_t size)
 {
-	if (size < HUGE_PAGE)
+	if (size < MAPPED)
 		free(p);
 	else if (p != nullptr)
 		munmap(p, size);
 }
 
-// Small slot arrays come zeroed from malloc, large ones from the system.
+// Small slot arrays come zeroed from malloc, mapped ones from the system.
 std::uint64_t *newslots(std::size_t count)
 {
-	if (count * sizeof(std::uint64_t) < HUGE_PAGE)
+	if (count * sizeof(std::uint64_t) < MAPPED)
 		return static_cast<std::uint64_t *>(calloc(count, sizeof(std::uint64_t)));
 	return static_cast<std::uint64_t *>(largearea(count * sizeof(std::uint64_t)));
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -20,15 +21,32 @@ constexpr std::size_t THREAD_STACK = 256 << 10;
 
 } // namespace
 
-bool startthread(pthread_t &thread, void *(*run)(void *), void *arg)
+bool startthread(runner &t, void *(*run)(void *), void *arg)
 {
-	pthread_attr_t attr;
-	if (pthread_attr_init(&attr) != 0)
+	auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+	void *p = mmap(nullptr, page + THREAD_STACK, PROT_READ | PROT_WRITE,
+		       MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+	if (p == MAP_FAILED)
 		return false;
-	bool started = pthread_attr_setstacksize(&attr, THREAD_STACK) == 0 &&
-		       pthread_create(&thread, &attr, run, arg) == 0;
-	pthread_attr_destroy(&attr);
+	t.stack = p;
+	pthread_attr_t attr;
+	// The lowest page is the guard that stops a stack running over.
+	bool started = mprotect(p, page, PROT_NONE) == 0 && pthread_attr_init(&attr) == 0;
+	if (started) {
+		started = pthread_attr_setstack(&attr, static_cast<unsigned char *>(p) + page,
+						THREAD_STACK) == 0 &&
+			  pthread_create(&t.id, &attr, run, arg) == 0;
+		pthread_attr_destroy(&attr);
+	}
+	if (!started)
+		munmap(p, page + THREAD_STACK);
 	return started;
+}
+
+void jointhread(runner &t)
+{
+	pthread_join(t.id, nullptr);
+	munmap(t.stack, static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) + THREAD_STACK);
 }
 
 namespace {

@@ -18,9 +18,20 @@ namespace sitko {
 // The most threads wordtree counts or sorts on at once.
 inline constexpr std::size_t MAX_THREADS = 64;
 
+// A thread, and the stack it runs on.
+struct runner {
+	pthread_t id;
+	void *stack;
+};
+
 // Starts run(arg) on a thread of its own with a small stack; false where
 // the system would not.
-bool startthread(pthread_t &thread, void *(*run)(void *), void *arg);
+bool startthread(runner &t, void *(*run)(void *), void *arg);
+// Waits for t to end, and gives its stack back to the system.  The stack
+// is the program's own, not the thread library's: that library keeps the
+// stacks of ended threads for new ones, in the address space that a limit
+// counts, where one pass would have the room.
+void jointhread(runner &t);
 
 // The CPUs this process may use, 1 to MAX_THREADS: the CPUs of its affinity
 // mask (or those online, where the mask cannot be had), but no more than
