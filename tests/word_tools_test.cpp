@@ -529,7 +529,7 @@ std::string limited(const std::string &file, long limit, feed how, int first)
 
 TEST(wordtree, memory_limits_as_one_pass)
 {
-	int first;
+	int first = 0;
 	if (std::string why = nolimits(first); !why.empty())
 		GTEST_SKIP() << why;
 
@@ -611,7 +611,7 @@ TEST(wordtree, memory_limits_just_above_one_pass)
 	if (std::getenv("SITKO_SLOW_TESTS") == nullptr)
 		GTEST_SKIP() << "some twenty runs on 40 MB take half a minute: set "
 				"SITKO_SLOW_TESTS=1 (ctest --preset slow does)";
-	int first;
+	int first = 0;
 	if (std::string why = nolimits(first); !why.empty())
 		GTEST_SKIP() << why;
 	std::string input;
