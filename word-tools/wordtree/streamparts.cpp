@@ -57,6 +57,14 @@ void wakereader(void *context)
 	pthread_mutex_unlock(&s.lock);
 }
 
+void freestream(stream *s, reader *self, std::size_t capacity)
+{
+	for (std::size_t i = 0; s != nullptr && i < MAX_SLOTS; i++)
+		freearea(s->slots[i].bytes, capacity);
+	freearea(self, sizeof(reader));
+	free(s);
+}
+
 // What reads a stream and hands its blocks out.
 struct handing {
 	stream &s;
@@ -150,26 +158,24 @@ int countstream(reader &in, std::size_t nworkers, std::size_t handoff, vocabular
 	nworkers = std::clamp<std::size_t>(nworkers, 1, MAX_THREADS);
 	std::size_t capacity = 2 * handoff, nslots = nworkers + 2;
 	auto *s = static_cast<stream *>(calloc(1, sizeof(stream)));
-	// Mapped, as the crew's memory is (owners.cpp), and not asked for in
-	// huge pages: a short stream touches a page or two of the first block,
-	// and no more of it is made.
-	std::size_t areasize = nslots * capacity;
-	auto *area = static_cast<unsigned char *>(largearea(areasize));
 	static_assert(alignof(reader) <= 4096 && sizeof(reader) > (1 << 20));
 	auto *self = static_cast<reader *>(largearea(sizeof(reader)));
-	if (s == nullptr || area == nullptr || self == nullptr || outofmemory(root)) {
+	bool room = s != nullptr && self != nullptr;
+	// Mapped, as the crew's memory is (owners.cpp), each block on its own
+	// and smaller than a huge page: a short stream touches a page or two of
+	// the first, and no more of it is made.
+	for (std::size_t i = 0; room && i < nslots; i++) {
+		s->slots[i] = {static_cast<unsigned char *>(largearea(capacity)), 0};
+		s->spare[s->nspare++] = &s->slots[i];
+		room = s->slots[i].bytes != nullptr;
+	}
+	if (!room || outofmemory(root)) {
 		// Without room to hand blocks out, the one pass counts it all.
-		free(s);
-		freearea(area, areasize);
-		freearea(self, sizeof(reader));
+		freestream(s, self, capacity);
 		return countinput(in, root);
 	}
 	pthread_mutex_init(&s->lock, nullptr);
 	pthread_cond_init(&s->room, nullptr);
-	for (std::size_t i = 0; i < nslots; i++) {
-		s->slots[i] = {area + i * capacity, 0};
-		s->spare[s->nspare++] = &s->slots[i];
-	}
 	handing h = {*s, *root, *self, nullptr, nworkers};
 
 	slot *b = takespare(h);
@@ -199,9 +205,7 @@ int countstream(reader &in, std::size_t nworkers, std::size_t handoff, vocabular
 	}
 	pthread_cond_destroy(&s->room);
 	pthread_mutex_destroy(&s->lock);
-	freearea(self, sizeof(reader));
-	freearea(area, areasize);
-	free(s);
+	freestream(s, self, capacity);
 	return 0;
 }
 

@@ -51,12 +51,16 @@ bool newblock(wordtable &t)
 		t.blocks = more;
 		t.blockroom = room;
 	}
-	auto *block = static_cast<unsigned char *>(largearea(blocksize(t, t.nblocks)));
-	if (block == nullptr)
-		return false;
+	if (t.nblocks == t.made) {
+		t.blocks[t.made] = static_cast<unsigned char *>(largearea(blocksize(t, t.made)));
+		if (t.blocks[t.made] == nullptr)
+			return false;
+		t.made++;
+	}
+	unsigned char *block = t.blocks[t.nblocks];
 	if (t.nblocks > 0) // room was left after the last record
 		memset(t.blocks[t.nblocks - 1] + t.filled, 0, HEADER);
-	t.blocks[t.nblocks++] = block;
+	t.nblocks++;
 	t.filled = 0;
 	if (t.nblocks == 1) {
 		memset(block, 0, EMPTY_RECORD);
@@ -404,8 +408,6 @@ void cleartable(wordtable &t)
 {
 	if (t.slots != nullptr)
 		memset(t.slots, 0, (t.mask + 1) * sizeof *t.slots);
-	for (std::size_t i = 1; i < t.nblocks; i++)
-		freearea(t.blocks[i], blocksize(t, i));
 	t.nblocks = std::min<std::size_t>(t.nblocks, 1);
 	t.filled = EMPTY_RECORD;
 	t.used = 0;
@@ -414,7 +416,7 @@ void cleartable(wordtable &t)
 void freetable(wordtable &t)
 {
 	freeslots(t);
-	for (std::size_t i = 0; i < t.nblocks; i++)
+	for (std::size_t i = 0; i < t.made; i++)
 		freearea(t.blocks[i], blocksize(t, i));
 	free(t.blocks);
 	newtable(t, t.blockbits);

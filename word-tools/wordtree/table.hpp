@@ -25,7 +25,8 @@ struct wordtable {
 	std::size_t mask; // the number of slots less one
 	std::size_t used;
 	unsigned char **blocks;
-	std::size_t nblocks;
+	std::size_t nblocks;   // in use
+	std::size_t made;      // kept, those in use and those a cleared table left
 	std::size_t blockroom; // room in blocks for block pointers
 	std::size_t filled;    // bytes used in the last block
 	unsigned blockbits;    // its largest block: 2 to this power of bytes
@@ -77,7 +78,7 @@ std::size_t tableaddsent(wordtable &t, std::span<const unsigned char *const> sen
 // counted, where memory ran out or the table is at its limit.
 bool tablecount(wordtable &t, const unsigned char *w, std::size_t len, std::uint64_t hash,
 		long long n, hashkey key);
-// Forgets every word, keeping its slots.
+// Forgets every word, keeping its slots and blocks.
 void cleartable(wordtable &t);
 
 // Ends the last block's records, so that they can be walked in the order
