@@ -31,7 +31,7 @@ struct wordtable {
 	std::size_t filled;    // bytes used in the last block
 	unsigned blockbits;    // its largest block: 2 to this power of bytes
 	std::size_t limit;     // for the tests: no new word past this many, as if memory ran out
-	std::size_t growat;    // after growing failed, the words before it is tried again
+	std::size_t growat;    // 0, or since growing once failed, the words to try again at
 };
 
 inline constexpr unsigned BLOCK_BITS = 21;
