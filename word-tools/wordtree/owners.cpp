@@ -117,7 +117,8 @@ void poke(worker &w)
 void pokeall(crew &c)
 {
 	for (std::size_t i = 0; i < c.n; i++)
-		poke(*c.workers[i]);
+		if (c.workers[i] != nullptr)
+			poke(*c.workers[i]);
 }
 
 // Sends b to worker o.
@@ -368,14 +369,15 @@ void *workerthread(void *arg)
 }
 
 // Counts, on this thread and into every table, what a worker that stopped
-// left: its last words, the rest of its items, and the buffers it had
-// filled or been sent.
+// left: its last words, the rest of the item it had begun, and the buffers
+// it had filled or been sent.  The items it had not begun are its
+// source's to count, with the crew's memory given back.
 void countleft(crew &c, worker &w)
 {
 	vocabulary &v = *c.v;
 	addwords(v, std::span(w.pending, w.npending));
 	w.npending = 0;
-	while (w.item != nullptr || (w.nitems > 0 && nextitem(w))) {
+	if (w.item != nullptr) {
 		countreader(w.in, w.scan, v);
 		finishitem(w);
 	}
@@ -412,7 +414,8 @@ void freeworker(worker *w)
 void freecrew(crew *c)
 {
 	for (std::size_t i = 0; i < c->n; i++)
-		freeworker(c->workers[i]);
+		if (c->workers[i] != nullptr)
+			freeworker(c->workers[i]);
 	freearea(c->area, c->areasize);
 	free(c);
 }
@@ -585,11 +588,19 @@ halt endcrew(crew *c, bool countleftover)
 			jointhread(c->workers[i]->thread);
 	for (std::size_t k = 0; k < c->v->ntables; k++)
 		c->v->tables[k].limit = 0;
+	// Each worker is let go as soon as what it left is counted: what it
+	// left is its own, but for the buffers, which stay till the last.
 	if (crewhalted(*c) == halt::nomemory && countleftover)
-		for (std::size_t i = 0; i < c->n; i++)
+		for (std::size_t i = 0; i < c->n; i++) {
 			countleft(*c, *c->workers[i]);
+			freeworker(c->workers[i]);
+			c->workers[i] = nullptr;
+			retrygrowth(*c->v);
+		}
 	halt why = crewhalted(*c);
+	vocabulary &v = *c->v;
 	freecrew(c);
+	retrygrowth(v);
 	return why;
 }
 

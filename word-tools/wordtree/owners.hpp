@@ -16,9 +16,9 @@
 //
 // Where memory runs out in any table, every thread stops where it is, and
 // the thread that ends the crew counts what they left (their last words,
-// the rest of their input, their caches, the buffers on their way) on its
-// own, as one pass would, so a stream that cannot be read again loses
-// nothing.
+// the rest of the items they had begun, their caches, the buffers on their
+// way) on its own, as one pass would, so a stream that cannot be read again
+// loses nothing; the items not begun go back to their source.
 #ifndef SITKO_OWNERS_HPP
 #define SITKO_OWNERS_HPP
 
@@ -75,7 +75,9 @@ void haltcrew(crew &c, halt why);
 // Waits for the threads, counts on this thread what they left where memory
 // ran out (unless told not to: input that can be read again is better
 // counted again, on one thread, with all the crew's memory given back), and
-// lets the crew go; what it halted for, if anything.
+// lets the crew go; what it halted for, if anything.  Where it halted, the
+// items handed out and not begun were neither counted nor given to done():
+// the caller counts them.
 halt endcrew(crew *c, bool countleftover = true);
 
 // Where the input may be cut into parts counted apart.

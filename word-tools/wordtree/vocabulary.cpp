@@ -172,6 +172,13 @@ void countreader(reader &in, wordscan &scan, vocabulary &v)
 		addwords(v, std::span(batch, n));
 }
 
+void retrygrowth(vocabulary &v)
+{
+	for (std::size_t k = 0; k < v.ntables; k++)
+		if (v.tables[k].growat != 0)
+			v.tables[k].growat = v.tables[k].used;
+}
+
 int countinput(reader &in, vocabulary *&root)
 {
 	if (root == nullptr)

@@ -59,6 +59,10 @@ vocabulary *newvocabulary(std::size_t sendsize = 0, std::size_t tablelimit = 0);
 bool outofmemory(const vocabulary *v);
 // Lets go of every word.
 void dropwords(vocabulary *v);
+// Memory has been given back: a table that could not grow tries again at
+// its next new word, before it holds more words than it would have had it
+// grown when it first tried.
+void retrygrowth(vocabulary &v);
 
 // Shares the partitions out to ntables tables, before any word is counted,
 // so that each table gets about as much of weight, the work a partition's
