@@ -516,8 +516,10 @@ std::size_t startcrew(crew &c, std::size_t first, const std::uint32_t *weight)
 	c.producing.store(c.n);
 	vocabulary &v = *c.v;
 	shareout(v, std::max<std::size_t>(c.n, 1), std::span(weight, PARTITIONS));
-	for (std::size_t k = 0; k < v.ntables; k++)
+	for (std::size_t k = 0; k < v.ntables; k++) {
 		v.tables[k].limit = v.tablelimit;
+		v.tables[k].lookahead = true;
+	}
 	return c.n;
 }
 
@@ -586,8 +588,10 @@ halt endcrew(crew *c, bool countleftover)
 	for (std::size_t i = 0; i < c->n; i++)
 		if (c->workers[i]->started)
 			jointhread(c->workers[i]->thread);
-	for (std::size_t k = 0; k < c->v->ntables; k++)
+	for (std::size_t k = 0; k < c->v->ntables; k++) {
 		c->v->tables[k].limit = 0;
+		c->v->tables[k].lookahead = false;
+	}
 	// Each worker is let go as soon as what it left is counted: what it
 	// left is its own, but for the buffers, which stay till the last.
 	if (crewhalted(*c) == halt::nomemory && countleftover)

@@ -120,6 +120,23 @@ void place(std::uint64_t *slots, std::size_t mask, std::uint64_t hash, std::uint
 // which reads memory in order, and each hash is found again from its
 // record's bytes; only the new slots are reached at random, fetched a few
 // records ahead.
+// Whether the table could grow now and take an eighth of its slots more
+// words, records and all.  A crew that finds it could not stops while
+// what it leaves still fits below the size where one pass grows, and so
+// needs no more than one pass: memory the crew holds is given back before
+// the table grows.
+bool roomtogrow(const wordtable &t)
+{
+	std::size_t held = t.filled;
+	for (std::size_t i = 0; i + 1 < t.nblocks; i++)
+		held += blocksize(t, i);
+	std::size_t nslots = t.mask + 1;
+	std::size_t size = 2 * nslots * sizeof *t.slots + held / t.used * (nslots / 8 + 1);
+	void *room = largearea(size);
+	freearea(room, size);
+	return room != nullptr;
+}
+
 bool grow(wordtable &t, hashkey key)
 {
 	std::size_t count = 2 * (t.mask + 1), mask = count - 1;
@@ -173,6 +190,11 @@ bool tablecount(wordtable &t, const unsigned char *w, std::size_t len, std::uint
 	std::size_t nslots = t.mask + 1;
 	if (t.limit != 0 && t.used >= t.limit)
 		return false;
+	if (t.lookahead && t.lookedat != nslots && 10 * (t.used + nslots / 8) > 8 * nslots) {
+		t.lookedat = nslots;
+		if (!roomtogrow(t))
+			t.growat = (8 * nslots + 9) / 10;
+	}
 	if (10 * (t.used + 1) > 8 * nslots) {
 		bool full = 16 * (t.used + 1) > 15 * nslots;
 		if ((full || t.used >= t.growat) && !grow(t, key)) {

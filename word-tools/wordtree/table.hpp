@@ -32,6 +32,10 @@ struct wordtable {
 	unsigned blockbits;    // its largest block: 2 to this power of bytes
 	std::size_t limit;     // for the tests: no new word past this many, as if memory ran out
 	std::size_t growat;    // 0, or since growing once failed, the words to try again at
+	// While a crew counts: whether there is room to grow is looked at an
+	// eighth of the slots early (lookedat: at which size it was).
+	bool lookahead;
+	std::size_t lookedat;
 };
 
 inline constexpr unsigned BLOCK_BITS = 21;
