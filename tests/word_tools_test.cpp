@@ -430,6 +430,67 @@ TEST(wordtree, parts_as_one_pass)
 			<< "pieces of " << piece;
 }
 
+// A stream whose threads stop, at its first block, its last or any
+// between, gives the report of one pass: the blocks not begun, the one the
+// reader holds and the rest of the stream are each counted once.  Inputs
+// put a long word, a run of digits or no separator at all where a block or
+// the hand-over ends, and reads fail just after the threads stop.
+TEST(wordtree, stream_that_stops_as_one_pass)
+{
+	std::mt19937 random(23);
+	auto repeated = [](const std::string &unit, std::size_t size) {
+		std::string s;
+		while (s.size() < size)
+			s += unit;
+		s.resize(size);
+		return s;
+	};
+	const std::string soup = wordsoup(random, 9000);
+	const std::string inputs[] = {
+		"",
+		"word",
+		repeated("ab ", 256),
+		repeated("ab cd ", 512),
+		repeated("abc ", 1024) + "tail",
+		std::string(3000, 'k'),
+		std::string(2000, '7') + std::string(300, 'd'),
+		"d" + std::string(2500, '7'),
+		repeated(std::string(150, 'w') + " ", 4000),
+		repeated(std::string(99, 'n') + " ", 4000),
+		repeated(std::string(99, 'm'), 4000),
+		repeated(std::string(98, 'p') + "7 ", 4000) + std::string(400, 'e'),
+		soup,
+		soup.substr(0, 4096),
+		soup + std::string(1000, 'z'),
+	};
+	const std::size_t whole[] = {0}, bytes1[] = {1}, uneven[] = {3, 1, 700, 2, 97};
+	const std::span<const std::size_t> piecings[] = {whole, bytes1, uneven};
+	const std::size_t failpieces[] = {SIZE_MAX, 3, 40};
+	const std::size_t handoffs[] = {256, 300, 1024};
+	const std::size_t crews[] = {1, 2, 5};
+	const sitko::test::tightness tight[] = {{0, 1}, {1, 1}, {0, 4}, {1, 30}, {0, 200}};
+	// Every tightness, block size and input, with each way of reading and
+	// each crew in turn.
+	std::size_t round = 0;
+	for (const auto &input : inputs) {
+		auto bytes = reinterpret_cast<const unsigned char *>(input.data());
+		for (std::size_t handoff : handoffs)
+			for (auto t : tight) {
+				auto pieces = piecings[round % std::size(piecings)];
+				std::size_t fail = failpieces[round / 3 % std::size(failpieces)];
+				std::size_t workers = crews[round / 9 % std::size(crews)];
+				round++;
+				EXPECT_TRUE(sitko::test::streamasplain(bytes, input.size(), pieces,
+								       fail, workers, handoff, t))
+					<< input.size() << " bytes beginning " << input.substr(0, 8)
+					<< ", " << workers << " threads, " << pieces.size()
+					<< " piece sizes, failing at " << fail << ", blocks of "
+					<< handoff << ", tables of " << t.tablelimit
+					<< ", buffers of " << t.sendsize;
+			}
+	}
+}
+
 // Under any limit on its address space, wordtree counting in parts writes
 // the whole report one pass writes, or nothing with status 1: never a report
 // with counts missing.  From a file and from a pipe it succeeds wherever one
