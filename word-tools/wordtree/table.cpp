@@ -115,11 +115,6 @@ void place(std::uint64_t *slots, std::size_t mask, std::uint64_t hash, std::uint
 	slots[j] = slot;
 }
 
-// Twice the slots; false, with the table as it was, where there is no
-// memory for them.  The records are walked in the order they were made,
-// which reads memory in order, and each hash is found again from its
-// record's bytes; only the new slots are reached at random, fetched a few
-// records ahead.
 // Whether the table could grow now and take an eighth of its slots more
 // words, records and all.  A crew that finds it could not stops while
 // what it leaves still fits below the size where one pass grows, and so
@@ -137,6 +132,11 @@ bool roomtogrow(const wordtable &t)
 	return room != nullptr;
 }
 
+// Twice the slots; false, with the table as it was, where there is no
+// memory for them.  The records are walked in the order they were made,
+// which reads memory in order, and each hash is found again from its
+// record's bytes; only the new slots are reached at random, fetched a few
+// records ahead.
 bool grow(wordtable &t, hashkey key)
 {
 	std::size_t count = 2 * (t.mask + 1), mask = count - 1;
