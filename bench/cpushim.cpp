@@ -118,7 +118,7 @@ __attribute__((destructor)) void writetail()
 
 extern "C" int sched_getaffinity(pid_t pid, std::size_t size, cpu_set_t *set)
 {
-	static const affinityfn real = next<affinityfn>("sched_getaffinity");
+	const affinityfn real = next<affinityfn>("sched_getaffinity");
 	if (std::size_t n = claimed(); n > 0) {
 		if (int error = claim(n, size, set); error != 0) {
 			errno = error;
@@ -135,7 +135,7 @@ extern "C" int sched_getaffinity(pid_t pid, std::size_t size, cpu_set_t *set)
 
 extern "C" int pthread_getaffinity_np(pthread_t thread, std::size_t size, cpu_set_t *set)
 {
-	static const threadaffinityfn real = next<threadaffinityfn>("pthread_getaffinity_np");
+	const threadaffinityfn real = next<threadaffinityfn>("pthread_getaffinity_np");
 	if (std::size_t n = claimed(); n > 0)
 		return claim(n, size, set);
 	return real != nullptr ? real(thread, size, set) : ENOSYS;
@@ -144,7 +144,7 @@ extern "C" int pthread_getaffinity_np(pthread_t thread, std::size_t size, cpu_se
 extern "C" int pthread_create(pthread_t *thread, const pthread_attr_t *attr,
 			      void *(*routine)(void *), void *arg)
 {
-	static const createfn real = next<createfn>("pthread_create");
+	const createfn real = next<createfn>("pthread_create");
 	if (real == nullptr)
 		return ENOSYS;
 	// Freed by the thread as it starts, or here if it does not.
