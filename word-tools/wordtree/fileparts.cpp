@@ -164,6 +164,7 @@ int countfile(const filesource &f, long long from, long long size, std::size_t n
 	// words'.
 	if (why != halt::no) {
 		dropwords(root);
+		trimheap();
 		root = nullptr;
 		end = from;
 	}

@@ -604,6 +604,8 @@ halt endcrew(crew *c, bool countleftover)
 	halt why = crewhalted(*c);
 	vocabulary &v = *c->v;
 	freecrew(c);
+	if (why != halt::no)
+		trimheap();
 	retrygrowth(v);
 	return why;
 }

@@ -222,6 +222,8 @@ bool treeprint(tnode *root, std::size_t threads)
 		dropwords(root);
 		return false;
 	}
+	for (std::size_t k = 0; k < v.ntables; k++)
+		trimtable(v.tables[k]);
 
 	finishing f = {.v = v,
 		       .window = threads + 2,

@@ -421,6 +421,17 @@ void sealtable(wordtable &t)
 		memset(t.blocks[t.nblocks - 1] + t.filled, 0, HEADER);
 }
 
+void trimtable(wordtable &t)
+{
+	sealtable(t);
+	if (t.nblocks == 0 || blocksize(t, t.nblocks - 1) < MAPPED)
+		return;
+	auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+	std::size_t keep = (t.filled + HEADER + WORD_SLACK + page - 1) / page * page;
+	if (keep < blocksize(t, t.nblocks - 1))
+		munmap(t.blocks[t.nblocks - 1] + keep, blocksize(t, t.nblocks - 1) - keep);
+}
+
 unsigned char *firstrecord(const wordtable &t, std::size_t block)
 {
 	return t.blocks[block] + (block == 0 ? EMPTY_RECORD : 0);

@@ -88,6 +88,9 @@ void cleartable(wordtable &t);
 // Ends the last block's records, so that they can be walked in the order
 // they were made: firstrecord(), then nextrecord() until a count of 0.
 void sealtable(wordtable &t);
+// Once no word will be added: seals the table, and gives back the pages
+// its last block has not used, so that many tables hold no more than one.
+void trimtable(wordtable &t);
 unsigned char *firstrecord(const wordtable &t, std::size_t block);
 inline unsigned char *nextrecord(unsigned char *r)
 {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <malloc.h>
 #include <sys/random.h>
 #include <unistd.h>
 
@@ -177,6 +178,13 @@ void retrygrowth(vocabulary &v)
 	for (std::size_t k = 0; k < v.ntables; k++)
 		if (v.tables[k].growat != 0)
 			v.tables[k].growat = v.tables[k].used;
+}
+
+void trimheap()
+{
+#if defined(M_TRIM_THRESHOLD)
+	malloc_trim(0);
+#endif
 }
 
 int countinput(reader &in, vocabulary *&root)

@@ -63,6 +63,9 @@ void dropwords(vocabulary *v);
 // its next new word, before it holds more words than it would have had it
 // grown when it first tried.
 void retrygrowth(vocabulary &v);
+// Gives back the free heap that threads keep (wordtree.cpp), as one pass,
+// which keeps none, would have it.
+void trimheap();
 
 // Shares the partitions out to ntables tables, before any word is counted,
 // so that each table gets about as much of weight, the work a partition's
