@@ -663,17 +663,19 @@ TEST(wordtree, memory_limits_as_one_pass)
 // file or through a pipe: the crew's memory, a stack the thread library
 // keeps, an index that could not grow while the crew ran and needs more to
 // be sorted, or the blocks of a pipe read ahead and held while what the
-// crew left is counted, would each open a narrow window of limits where one
-// pass succeeds and threads fail.  Millions of distinct words, all of one
-// partition, so that one table holds them, as one pass's does, and one pass
-// needs more than the 128 MiB below which no second thread is started.  Five
-// million leave the table's last growth halfway through; a few more than
-// fifteen in sixteen of 2^23 make it grow near the end, where one pass grows
-// it at once and threads that stopped for it hold the words counted since.
+// crew left is counted, or the unused end of each table's last block,
+// would each open a narrow window of limits where one pass succeeds and
+// threads fail.  Millions of distinct words, so that one pass needs more
+// than the 128 MiB below which no second thread is started.  All of one
+// partition, one table holds them, as one pass's does: five million leave
+// the table's last growth halfway through; a few more than fifteen in
+// sixteen of 2^23 make it grow near the end, where one pass grows it at
+// once and threads that stopped for it hold the words counted since.  Over
+// two partitions, two tables hold what one pass's one table holds.
 TEST(wordtree, memory_limits_just_above_one_pass)
 {
 	if (std::getenv("SITKO_SLOW_TESTS") == nullptr)
-		GTEST_SKIP() << "some forty runs on 40 to 70 MB take a minute or two: set "
+		GTEST_SKIP() << "some sixty runs on 40 to 70 MB take a few minutes: set "
 				"SITKO_SLOW_TESTS=1 (ctest --preset slow does)";
 	int first = 0;
 	if (std::string why = nolimits(first); !why.empty())
